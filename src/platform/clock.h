@@ -1,0 +1,14 @@
+// Time and scheduling services the device library needs.
+#pragma once
+
+#include <cstdint>
+
+namespace zelcnv::platform {
+
+// Milliseconds since an arbitrary start, wrapping at 2^32 (GetTickCount's contract).
+uint32_t TickCountMs();
+void SleepMs(uint32_t milliseconds);
+// Best effort: raise the calling thread to the highest normal priority.
+void RaiseCurrentThreadPriority();
+
+}  // namespace zelcnv::platform

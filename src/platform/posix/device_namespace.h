@@ -1,0 +1,33 @@
+// Linux stand-in for the driver's device namespace: paths such as "\\.\ZQVD-0" served by
+// in-process backends (the simulated converter today, a USB backend later).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace zelcnv::platform {
+
+// One open handle on a backend. Control() may block (a frame transfer waits for its frame) and
+// may be called from several threads on different connections at once.
+class DeviceConnection {
+ public:
+  virtual ~DeviceConnection() = default;
+  virtual bool Control(uint32_t code, const void* in, uint32_t inLength, void* out,
+                       uint32_t outLength, uint32_t* bytesMoved) = 0;
+};
+
+class DeviceBackend {
+ public:
+  virtual ~DeviceBackend() = default;
+  // A new connection, or null when the device refuses to open (for example unplugged).
+  // A connection must stay safe to use and to destroy after its path is unregistered.
+  virtual std::unique_ptr<DeviceConnection> Open() = 0;
+};
+
+// Serves `path` with `backend`; false when the path is already served.
+bool RegisterDevicePath(const std::string& path, std::shared_ptr<DeviceBackend> backend);
+// Stops serving `path` (open connections keep working as their backend decides); false if unknown.
+bool UnregisterDevicePath(const std::string& path);
+
+}  // namespace zelcnv::platform

@@ -1,0 +1,26 @@
+// Threads and manual-reset events for the worker threads.
+#pragma once
+
+#include <cstdint>
+
+namespace zelcnv::platform {
+
+constexpr uint32_t kWaitForever = 0xFFFFFFFFu;
+
+struct Event;                // manual-reset, initially not signalled
+Event* CreateManualEvent();  // null on failure
+void SignalEvent(Event* event);
+// True when the event is signalled within `timeoutMs` (kWaitForever: no limit).
+bool WaitEvent(Event* event, uint32_t timeoutMs);
+void CloseEvent(Event* event);
+
+struct Thread;
+using ThreadEntry = void (*)(void* argument);
+// Starts `entry(argument)` at once; `highest` raises it to the highest normal priority.
+// Null when the thread cannot be created.
+Thread* StartThread(ThreadEntry entry, void* argument, bool highest);
+// Releases the thread handle. Call only once the thread has finished its work (it has
+// signalled its end); on POSIX this joins it.
+void CloseThread(Thread* thread);
+
+}  // namespace zelcnv::platform
