@@ -3,9 +3,9 @@
 #include <string.h>
 #include <windows.h>
 
-typedef int(__cdecl *VersionQuery)(void);
+typedef int(__cdecl* VersionQuery)(void);
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   HMODULE dll = LoadLibraryA("ZelCnvSdk.dll");
   if (dll == NULL) {
     printf("LoadLibrary failed: %lu\n", (unsigned long)GetLastError());
@@ -17,7 +17,7 @@ int main(int argc, char **argv) {
     return 1;
   }
   int resolved = 0, missing = 0;
-  FILE *def = argc > 1 ? fopen(argv[1], "r") : NULL;
+  FILE* def = argc > 1 ? fopen(argv[1], "r") : NULL;
   if (def != NULL) {
     char line[256];
     int inExports = 0;
