@@ -64,7 +64,7 @@ void CVXMSdkLib::TransferThreadEntry(void* block) {
 int CVXMSdkLib::StartTransfer() {
   if (transfer_.stopped.load() == 0) return kStatusAlreadyRunning;
   ReleaseEndedThread();
-  if (slots_ == nullptr || samplesPerFrame_ <= 0) return kStatusNoMemory;
+  if (slots_ == nullptr || geometry_.samplesPerFrame <= 0) return kStatusNoMemory;
 
   transfer_.transferLength = FrameBytes();
   transfer_.doneEvent = platform::CreateManualEvent();

@@ -19,6 +19,21 @@ CVXMSdkLib::~CVXMSdkLib() {
   if (singleFrameHandle_ != nullptr) platform::CloseDeviceFile(singleFrameHandle_);
 }
 
+void CVXMSdkLib::ProbeDevices() {
+  for (int i = 0; i < kDeviceCount; ++i) {
+    char path[256];
+    std::snprintf(path, sizeof path, "\\\\.\\%s-%d", baseName_, i);
+    platform::DeviceFile* handle = platform::OpenDeviceFile(path);
+    present_[i] = handle != nullptr ? 1 : 0;
+    platform::CloseDeviceFile(handle);
+  }
+  deviceIndex_ = 0;
+}
+
+int CVXMSdkLib::IsPresent(int index) const {
+  return index >= 0 && index < kDeviceCount ? present_[index] : 0;
+}
+
 int CVXMSdkLib::SelectDevice(int index) {
   if (index < 0 || index >= kDeviceCount) return kStatusBadDeviceIndex;
   deviceIndex_ = index;
@@ -42,8 +57,9 @@ void CVXMSdkLib::FreeFrameMemory() {
 }
 
 int CVXMSdkLib::AllocateFrameMemory(int samplesPerFrame) {
+  if (TransferRunning()) return kStatusAlreadyRunning;
   FreeFrameMemory();
-  samplesPerFrame_ = samplesPerFrame;
+  geometry_.samplesPerFrame = samplesPerFrame;
   if (samplesPerFrame <= 0 || slotCount_ <= 0) return kStatusNoMemory;
   // Every buffer is large enough for two-byte samples, whatever the current width.
   const size_t bytes = 2 * static_cast<size_t>(samplesPerFrame);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/posix/device_namespace.h"
@@ -31,6 +32,23 @@ class RecordingDevice : public platform::DeviceBackend {
   std::vector<RecordedTransfer> Transfers() {
     std::lock_guard lock(mutex_);
     return transfers_;
+  }
+  void Clear() {
+    std::lock_guard lock(mutex_);
+    transfers_.clear();
+    replies_.clear();
+    opens_ = 0;
+  }
+  // The (register, value) pairs of every register-write packet, in order.
+  std::vector<std::pair<uint8_t, uint8_t>> RegisterWrites() {
+    std::lock_guard lock(mutex_);
+    std::vector<std::pair<uint8_t, uint8_t>> writes;
+    for (const RecordedTransfer& t : transfers_) {
+      if (t.pipe == 0 && t.data.size() == 64 && t.data[0] == 0x04) {
+        writes.emplace_back(t.data[1], t.data[2]);
+      }
+    }
+    return writes;
   }
   void QueueReply(ScriptedReply reply) {
     std::lock_guard lock(mutex_);

@@ -1,0 +1,117 @@
+// Frame decode: weaving a raw frame's two fields into the picture, and the colour decode of a
+// region. A raw frame is lines of `pitch` samples; field 1 starts at line 0, field 2 at line
+// `fieldLines`, and each field's picture starts at its own line `fieldStart`.
+#include <algorithm>
+#include <cstring>
+
+#include "device/protocol.h"
+#include "device/vxm_sdk_lib.h"
+
+namespace zelcnv::device {
+
+namespace {
+
+// The same double constants as the YUYV colour kernel.
+constexpr double kRedFromV = 1.14;
+constexpr double kGreenFromU = 0.395;
+constexpr double kGreenFromV = 0.581;
+constexpr double kBlueFromU = 2.032;
+constexpr int kChromaOffset = 128;
+
+uint8_t Clamp(double value) {
+  if (value > 255.0) return 255;
+  if (value < 0.0) return 0;
+  return static_cast<uint8_t>(static_cast<int>(value));
+}
+
+// The raw line that picture row `row` comes from: even rows from field 1, odd rows from field 2.
+int SourceLine(const FrameGeometry& g, int row) {
+  return row % 2 == 0 ? g.fieldStart + row / 2 : g.fieldLines + g.fieldStart + (row - 1) / 2;
+}
+
+}  // namespace
+
+int CVXMSdkLib::CopyFrame(uint8_t* output, const uint8_t* raw) {
+  const FrameGeometry& g = geometry_;
+  const size_t b = static_cast<size_t>(BytesPerSample());
+  const size_t pitchBytes = b * static_cast<size_t>(g.pitch);
+  const size_t rowBytes = b * static_cast<size_t>(g.frameWidth);
+  const uint8_t* line = raw + b * (static_cast<size_t>(g.fieldStart) * g.pitch + g.windowStart);
+  // From a field-1 line, the field-2 line of the next picture row lies one field minus one line on.
+  const size_t fieldOffset = pitchBytes * static_cast<size_t>(g.fieldLines - 1);
+  for (int i = 0; i < g.frameHeight; ++i) {
+    if (i % 2 == 0) {
+      std::memcpy(output, line, rowBytes);
+      line += pitchBytes;
+    } else {
+      std::memcpy(output, line + fieldOffset, rowBytes);
+    }
+    output += rowBytes;
+  }
+  return kStatusOk;
+}
+
+int CVXMSdkLib::DecodeFrame(uint8_t* output, const uint8_t* raw, int colour, int reserved) {
+  return DecodeRegion(output, raw, colour, reserved, 0, 0, geometry_.frameWidth - 1,
+                      geometry_.frameHeight - 1);
+}
+
+int CVXMSdkLib::DecodeRegion(uint8_t* output, const uint8_t* raw, int colour, int /*reserved*/,
+                             int left, int top, int right, int bottom) {
+  const FrameGeometry& g = geometry_;
+  if (left < 0 || top < 0 || right >= g.frameWidth || bottom >= g.frameHeight || right < left ||
+      bottom < top) {
+    return kStatusBadRegion;
+  }
+  if (output == nullptr || raw == nullptr) return kStatusNullPointer;
+  const int b = BytesPerSample();
+  const bool withColour = colour != 0 && b == 2;
+  const int width = right - left + 1;
+  for (int row = top; row <= bottom; ++row) {
+    const uint8_t* src =
+        raw + static_cast<size_t>(b) *
+                  (static_cast<size_t>(SourceLine(g, row)) * g.pitch + g.windowStart + left);
+    if (!withColour) {
+      // Grey: every channel is the sample's luma byte.
+      for (int x = 0; x < width; ++x, output += 3) {
+        output[0] = output[1] = output[2] = src[static_cast<size_t>(b) * x];
+      }
+      continue;
+    }
+    // Pixels pair up from the region's left edge: U on the even one, V on the odd one. A last
+    // pixel without a partner has no V.
+    for (int x = 0; x < width; x += 2) {
+      const double u = src[2 * x + 1] - kChromaOffset;
+      const double v = x + 1 < width ? src[2 * x + 3] - kChromaOffset : 0.0;
+      for (int k = x; k < std::min(x + 2, width); ++k, output += 3) {
+        const double y = src[2 * k];
+        output[0] = Clamp(y + kBlueFromU * u);
+        output[1] = Clamp((y - kGreenFromU * u) - kGreenFromV * v);
+        output[2] = Clamp(y + kRedFromV * v);
+      }
+    }
+  }
+  return kStatusOk;
+}
+
+int CVXMSdkLib::Dispatch(uint8_t* output, const uint8_t* raw, int colour, int reserved,
+                         int selector) {
+  if (output == nullptr || raw == nullptr) return kStatusNullPointer;
+  if (selector == kSelectorCopyFrame) return CopyFrame(output, raw);
+  return DecodeFrame(output, raw, colour, reserved);
+}
+
+int CVXMSdkLib::DecodeSingleFrame(uint8_t* output, int colour, int reserved, int selector) {
+  return Dispatch(output, frameBuffer_, colour, reserved, selector);
+}
+
+int CVXMSdkLib::DecodeRingFrame(uint8_t* output, int colour, int reserved, int selector) {
+  if (output == nullptr || slots_ == nullptr) return kStatusNullPointer;
+  const int32_t index = transfer_.readIndex.load();
+  if (index < 0 || index >= slotCount_) return kStatusNullPointer;
+  const int status = Dispatch(output, slots_[index].data, colour, reserved, selector);
+  transfer_.readIndex.store(index + 1 >= slotCount_ ? 0 : index + 1);
+  return status;
+}
+
+}  // namespace zelcnv::device
