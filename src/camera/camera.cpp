@@ -1,0 +1,149 @@
+// Camera object: construction, initialisation, error stack, settings and teardown.
+#include "camera/camera.h"
+
+#include <new>
+
+#include "platform/clock.h"
+#include "platform/window_messages.h"
+#include "settings/sampling_code.h"
+#include "settings/settings_store.h"
+
+namespace zelcnv::camera {
+
+CZelCam::CZelCam() = default;
+
+CZelCam::~CZelCam() {
+  SaveSettings();
+  // Streaming and the preview window are stopped before the device goes: the device's own
+  // destructor also stops a transfer thread that is still running.
+  device_.reset();
+  for (auto& bitmap : bitmaps_) bitmap.reset();
+}
+
+int CZelCam::Initialize(WindowHandle appWindow) {
+  device_.reset(new (std::nothrow) device::CZelCnvSdk(kRingSlots));
+  for (auto& bitmap : bitmaps_) bitmap.reset(new (std::nothrow) imaging::FrameBitmap);
+  appWindow_ = appWindow;  // before any check, so the error below reaches the window
+  bool complete = device_ != nullptr;
+  for (const auto& bitmap : bitmaps_) complete = complete && bitmap != nullptr;
+  if (!complete) {
+    PushError(kErrBuffer);
+    return 0;
+  }
+  LoadSettings();
+  device_->SetSamplingClock(NormalRate());
+  const int format = FormatCode(device_->DetectVideoStandard());
+  device_->Reset(0);
+  platform::SleepMs(kFormatSettleMs);
+  device_->SetVideoFormat(format);
+  platform::SleepMs(kFormatSettleMs);
+  ReadBackFrameSize();
+  return 1;
+}
+
+void CZelCam::ReadBackFrameSize() {
+  int width = 0, height = 0;
+  device_->GetFrameRect(nullptr, nullptr, &width, &height, nullptr);
+  imageWidth_ = width;
+  imageHeight_ = height;
+  previewRect_[0] = 0;
+  previewRect_[1] = 0;
+  previewRect_[2] = width;
+  previewRect_[3] = height;
+}
+
+int CZelCam::PushError(int code) {
+  {
+    std::lock_guard lock(errorMutex_);
+    for (int i = kErrorStackDepth - 1; i > 0; --i) errorStack_[i] = errorStack_[i - 1];
+    errorStack_[0] = code;
+  }
+  PostToAppWindow(kMsgErrorNotify, 0, code);
+  return 1;
+}
+
+int CZelCam::PopError() {
+  std::lock_guard lock(errorMutex_);
+  const int newest = errorStack_[0];
+  for (int i = 0; i < kErrorStackDepth - 1; ++i) errorStack_[i] = errorStack_[i + 1];
+  errorStack_[kErrorStackDepth - 1] = 0;
+  return newest;
+}
+
+void CZelCam::PostToAppWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (appWindow_ != nullptr) platform::PostWindowMessage(appWindow_, message, wParam, lParam);
+}
+
+int CZelCam::FormatCode(int standard) const {
+  int rate;
+  if (hiRate_ == 1) {
+    rate = samplingRate_ == 1 ? device::kModeNormalHiSpeed : device::kModeWideHiSpeed;
+  } else {
+    rate = samplingRate_ == 1 ? device::kModeNormalLowSpeed : device::kModeWideLowSpeed;
+  }
+  return (standard & 0x0F) | rate;
+}
+
+int CZelCam::SetColorMode(int bitsPerPixel) {
+  for (int index = 0; index < kColourModeCount; ++index) {
+    if (kColourModeBits[index] == bitsPerPixel) {
+      colourMode_.store(index);
+      return 1;
+    }
+  }
+  PushError(kErrParameter);
+  return 0;
+}
+
+int CZelCam::GetColorMode() const {
+  const int index = colourMode_.load();
+  return index >= 0 && index < kColourModeCount ? kColourModeBits[index] : -1;
+}
+
+int CZelCam::SetSamplingRate(int code) {
+  settings::SamplingFlags flags{};
+  if (!settings::SamplingFlagsFromCode(code, &flags)) {
+    PushError(kErrParameter);
+    return 0;
+  }
+  samplingRate_ = flags.samplingRate;
+  hiRate_ = flags.hiRate;
+  return 1;
+}
+
+int CZelCam::GetSamplingRate(int* valid) const {
+  const int32_t code = settings::SamplingCodeFromFlags(samplingRate_, hiRate_);
+  const bool known = code != settings::kNoSamplingCode;
+  if (valid != nullptr) *valid = known ? 1 : 0;
+  return known ? code : 0;
+}
+
+int CZelCam::SetWaitTime(int milliseconds) {
+  if (milliseconds < 0) return 0;
+  waitTime_.store(milliseconds);
+  return 1;
+}
+
+void CZelCam::LoadSettings() {
+  settings::CameraSettings values{
+      colourMode_.load(), waitTime_.load(), samplingRate_, hiRate_,
+      brightness_.load(), contrast_.load(), hue_.load(),   saturation_.load()};
+  settings::LoadSettings(values);
+  colourMode_.store(values.colourMode);
+  waitTime_.store(values.waitTime);
+  samplingRate_ = values.samplingRate;
+  hiRate_ = values.hiRate;
+  brightness_.store(values.brightness);
+  contrast_.store(values.contrast);
+  hue_.store(values.hue);
+  saturation_.store(values.saturation);
+}
+
+void CZelCam::SaveSettings() {
+  const settings::CameraSettings values{
+      colourMode_.load(), waitTime_.load(), samplingRate_, hiRate_,
+      brightness_.load(), contrast_.load(), hue_.load(),   saturation_.load()};
+  settings::SaveSettings(values);
+}
+
+}  // namespace zelcnv::camera

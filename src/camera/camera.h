@@ -1,0 +1,141 @@
+// CZelCam: the per-handle camera object. It owns the device library object, the frame bitmaps
+// and the handle's settings, keeps the handle's error stack, and carries out the exports.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "device/zel_cnv_sdk.h"
+#include "imaging/frame_bitmap.h"
+
+namespace zelcnv::camera {
+
+using WindowHandle = void*;
+
+constexpr int kErrorStackDepth = 20;
+constexpr int kRingSlots = 10;
+constexpr int kFormatSettleMs = 20;  // the device settles between reset, format and read-back
+
+// Error numbers reported to the application.
+enum ErrorNumber : int {
+  kErrNotReady = 1,
+  kErrNoDevice = 2,
+  kErrThread = 3,
+  kErrWindow = 4,
+  kErrBuffer = 5,
+  kErrDeviceIo = 6,
+  kErrCapture = 8,
+  kErrParameter = 9,
+  kErrUnsupported = 11,
+  kErrOperation = 12,
+  kErrTransferStopped = 13,
+};
+
+constexpr uint32_t kMsgFrameNotify = 0x8002;
+constexpr uint32_t kMsgErrorNotify = 0x8003;
+
+// Colour mode index 0..5 and its bits per pixel.
+constexpr int kColourModeBits[] = {8, 16, 24, 32, 48, 64};
+constexpr int kColourModeCount = 6;
+constexpr int kDefaultColourMode = 2;  // 24 bits
+
+// The eight bitmaps, in field order.
+enum BitmapIndex : int {
+  kBitmap8,
+  kBitmap16,
+  kBitmap24,
+  kBitmap32,
+  kBitmap48,
+  kBitmap64,
+  kNativeBitmap,
+  kDisplayBitmap,
+  kBitmapCount
+};
+
+// Image parameter identifiers the converter supports.
+enum FilterId : uint32_t {
+  kFilterBrightness = 1,
+  kFilterContrast = 2,
+  kFilterHue = 3,
+  kFilterSaturation = 4,
+};
+
+class CZelCam {
+ public:
+  CZelCam();
+  virtual ~CZelCam();
+  CZelCam(const CZelCam&) = delete;
+  CZelCam& operator=(const CZelCam&) = delete;
+
+  // Creates the device library object and bitmaps, loads the settings and programs the device.
+  int Initialize(WindowHandle appWindow);
+
+  // Error stack: the 20 newest error numbers, newest first; pushes also post MSG_ERROR_NOTIFY.
+  int PushError(int code);
+  int PopError();
+  void PostToAppWindow(uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+  // Settings operations.
+  int SetColorMode(int bitsPerPixel);
+  int GetColorMode() const;
+  int SetSamplingRate(int code);
+  int GetSamplingRate(int* valid) const;
+  int SetWaitTime(int milliseconds);
+  int GetWaitTime() const { return waitTime_.load(); }
+  int Width() const { return imageWidth_; }
+  int Height() const { return imageHeight_; }
+  // The format code: detected standard in the low nibble, the sampling rate's nibble above it.
+  int FormatCode(int standard) const;
+  int NormalRate() const { return samplingRate_ == 1 ? 1 : 0; }
+
+  // Image parameters.
+  int SetFilterValue(uint32_t id, int value);
+  int GetFilterValue(uint32_t id, int* valid);
+  void ApplyPictureControls();
+
+  // Device operations behind the exports.
+  int WriteRegister(int reg, int value);
+  int ReadRegister(int reg, int* valid);
+  int SetCrossbar(int input);
+  int GetVideoFormat(int* valid);
+  int GetIoPort(int* value);
+  int SetDeviceNumber(int index);
+  int EnumDevice(char (*list)[256]);
+  int EnumDeviceW(char16_t (*list)[256]);
+  int GetDeviceName(int index, char* buffer, int length);
+  int GetDeviceNameW(int index, char16_t* buffer, int length);
+
+  device::CZelCnvSdk* Device() { return device_.get(); }
+
+ private:
+  void LoadSettings();
+  void SaveSettings();
+  void ReadBackFrameSize();
+  // Common checks of the two name exports: 0 when refused (error pushed).
+  int CheckNameRequest(int index, const void* buffer, int length);
+
+  std::unique_ptr<device::CZelCnvSdk> device_;
+  std::unique_ptr<imaging::FrameBitmap> bitmaps_[kBitmapCount];
+
+  int32_t imageWidth_ = 640;
+  int32_t imageHeight_ = 480;
+  std::atomic<uint8_t> brightness_{0x80};
+  std::atomic<uint8_t> contrast_{0x80};
+  std::atomic<uint8_t> hue_{0x00};
+  std::atomic<uint8_t> saturation_{0x80};
+  int32_t previewRect_[4] = {0, 0, 640, 480};
+
+  WindowHandle appWindow_ = nullptr;
+  std::atomic<int32_t> streamState_{0};
+  std::atomic<int32_t> colourMode_{kDefaultColourMode};
+  std::atomic<int32_t> waitTime_{10};
+  int32_t samplingRate_ = 1;
+  int32_t hiRate_ = 0;
+
+  std::mutex errorMutex_;
+  int32_t errorStack_[kErrorStackDepth] = {};
+};
+
+}  // namespace zelcnv::camera
