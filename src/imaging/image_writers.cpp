@@ -47,17 +47,11 @@ int WriteJpegFile(const char* fileName, const PixelView& picture, int quality, b
   // Everything the recovery path frees is set up before the recovery point.
   jpeg_compress_struct compressor;
   JpegErrors errors;
-  JSAMPLE* volatile row = static_cast<JSAMPLE*>(std::malloc(size_t(picture.width) * components));
-  if (row == nullptr) {
-    std::fclose(file);
-    return 0;
-  }
   compressor.err = jpeg_std_error(&errors.manager);
   errors.manager.error_exit = JpegErrorExit;
   errors.manager.emit_message = JpegQuiet;
   if (setjmp(errors.recovery) != 0) {
     jpeg_destroy_compress(&compressor);
-    std::free(row);
     std::fclose(file);
     return 0;
   }
@@ -66,7 +60,9 @@ int WriteJpegFile(const char* fileName, const PixelView& picture, int quality, b
   compressor.image_width = static_cast<JDIMENSION>(picture.width);
   compressor.image_height = static_cast<JDIMENSION>(picture.height);
   compressor.input_components = components;
-  compressor.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  // Colour rows go in as the bitmap holds them (blue, green, red): the library takes them as
+  // red, green, blue samples without a copy.
+  compressor.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_EXT_BGR;
   jpeg_set_defaults(&compressor);
   jpeg_set_quality(&compressor, quality, TRUE);
   if (progressive) jpeg_simple_progression(&compressor);
@@ -74,22 +70,11 @@ int WriteJpegFile(const char* fileName, const PixelView& picture, int quality, b
   // The bitmap is bottom-up: the last memory row is the top of the picture.
   for (int32_t y = picture.height - 1; y >= 0 && compressor.next_scanline < compressor.image_height;
        --y) {
-    const uint8_t* source = picture.rows + size_t(y) * picture.stride;
-    if (components == 1) {
-      std::memcpy(row, source, size_t(picture.width));
-    } else {
-      for (int32_t x = 0; x < picture.width; ++x) {
-        row[3 * x] = source[3 * x + 2];
-        row[3 * x + 1] = source[3 * x + 1];
-        row[3 * x + 2] = source[3 * x];
-      }
-    }
-    JSAMPROW rows[1] = {row};
+    JSAMPROW rows[1] = {const_cast<JSAMPLE*>(picture.rows + size_t(y) * picture.stride)};
     jpeg_write_scanlines(&compressor, rows, 1);
   }
   jpeg_finish_compress(&compressor);
   jpeg_destroy_compress(&compressor);
-  std::free(row);
   // A failed flush (a full disk) shows only here.
   const bool flushed = std::ferror(file) == 0;
   return std::fclose(file) == 0 && flushed ? 1 : 0;
