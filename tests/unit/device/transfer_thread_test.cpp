@@ -202,6 +202,9 @@ TEST_F(TransferThreadTest, UnplugEndsABlockedTransferAtOnce) {
 TEST_F(TransferThreadTest, StopDuringABlockedTransferEndsWhenTheDeviceGoesAway) {
   Attach("timing=manual");
   ASSERT_EQ(lib_.StartTransfer(), kStatusOk);
+  // One frame through: the thread holds its device handle and waits for the next frame.
+  ASSERT_EQ(ZelSim_InjectFault(kDevice, "release=1"), 1);
+  ASSERT_TRUE(Eventually([&] { return lib_.Transfer().writeIndex.load() == 1; }));
   std::thread unplug([] { ZelSim_Detach(kDevice); });
   // The stop waits for the transfer in flight; the detach fails that transfer.
   int status = lib_.StopTransfer();
@@ -217,7 +220,7 @@ TEST_F(TransferThreadTest, FramesThroughTheRingAreInOrderAndNeverTorn) {
   std::vector<uint8_t> expected(zelsim::ExpectedPictureBytes(params));
   ASSERT_EQ(lib_.StartTransfer(), kStatusOk);
   int64_t previous = -1;
-  for (int frames = 0; frames < 120;) {
+  for (int frames = 0; frames < 300;) {
     int poll = lib_.PollFrame();
     ASSERT_NE(poll, kPollTransferFailed);
     if (poll != kPollNewFrame) {
