@@ -1,0 +1,89 @@
+// Instruction-set detection with CPUID. AVX2 also needs the operating system to save the wide
+// registers, which XGETBV reports.
+#include "imaging/cpu_features.h"
+
+#include <cstdint>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
+namespace zelcnv::imaging {
+namespace {
+
+struct Features {
+  bool sse2 = false;
+  bool ssse3 = false;
+  bool avx2 = false;
+};
+
+#if defined(__x86_64__) || defined(__i386__)
+constexpr unsigned kEdxSse2 = 1u << 26;
+constexpr unsigned kEcxSsse3 = 1u << 9;
+constexpr unsigned kEcxOsXsave = 1u << 27;
+constexpr unsigned kEcxAvx = 1u << 28;
+constexpr unsigned kEbxAvx2 = 1u << 5;
+constexpr uint32_t kXcr0SseAndAvxState = 0x6;
+
+uint32_t ReadXcr0() {
+  uint32_t low = 0, high = 0;
+  __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+  return low;
+}
+
+Features Detect() {
+  Features f;
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (__get_cpuid(1, &a, &b, &c, &d) == 0) return f;
+  f.sse2 = (d & kEdxSse2) != 0;
+  f.ssse3 = f.sse2 && (c & kEcxSsse3) != 0;
+  const bool avxState = (c & kEcxOsXsave) != 0 && (c & kEcxAvx) != 0 &&
+                        (ReadXcr0() & kXcr0SseAndAvxState) == kXcr0SseAndAvxState;
+  unsigned a7 = 0, b7 = 0, c7 = 0, d7 = 0;
+  if (avxState && f.ssse3 && __get_cpuid_count(7, 0, &a7, &b7, &c7, &d7) != 0) {
+    f.avx2 = (b7 & kEbxAvx2) != 0;
+  }
+  return f;
+}
+#else
+Features Detect() {
+  return {};
+}
+#endif
+
+const Features& Cpu() {
+  static const Features features = Detect();
+  return features;
+}
+
+}  // namespace
+
+bool CpuSupports(Isa isa) {
+  switch (isa) {
+    case Isa::kScalar:
+      return true;
+    case Isa::kSse2:
+      return Cpu().sse2;
+    case Isa::kSsse3:
+      return Cpu().ssse3;
+    case Isa::kAvx2:
+      return Cpu().avx2;
+  }
+  return false;
+}
+
+const char* IsaName(Isa isa) {
+  switch (isa) {
+    case Isa::kScalar:
+      return "scalar";
+    case Isa::kSse2:
+      return "sse2";
+    case Isa::kSsse3:
+      return "ssse3";
+    case Isa::kAvx2:
+      return "avx2";
+  }
+  return "?";
+}
+
+}  // namespace zelcnv::imaging

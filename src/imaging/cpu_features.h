@@ -1,0 +1,14 @@
+// Which instruction-set levels this processor (and its operating system) can run, for choosing
+// the kernels' fast paths at run time.
+#pragma once
+
+namespace zelcnv::imaging {
+
+enum class Isa { kScalar, kSse2, kSsse3, kAvx2 };
+
+// True when code built for `isa` runs here; kScalar always does.
+bool CpuSupports(Isa isa);
+
+const char* IsaName(Isa isa);
+
+}  // namespace zelcnv::imaging

@@ -1,0 +1,348 @@
+// The public kernels: each picks, once, the fastest implementation this processor runs, and
+// falls back on the reference for pixel sizes that no fast path covers. Fast paths here move
+// whole rows (memcpy, instruction-set row loops) and precompute stretch sample positions.
+#include "imaging/kernels.h"
+
+#include <cstring>
+#include <iterator>
+
+#include "imaging/cpu_features.h"
+#include "imaging/kernel_support.h"
+#include "imaging/kernel_variants.h"
+#include "imaging/kernels_simd.h"
+#include "imaging/yuyv_colour.h"
+#include "imaging/yuyv_exact.h"
+
+namespace zelcnv::imaging {
+namespace {
+
+#define ZELCNV_BLIT_ARGS                                                                          \
+  uint8_t *dst, const uint8_t *src, const PixelRect &rect, int32_t x, int32_t y, uint16_t dstBpp, \
+      uint16_t srcBpp, int32_t dstStride, int32_t srcStride, intptr_t value1, intptr_t value2
+#define ZELCNV_BLIT_PASS dst, src, rect, x, y, dstBpp, srcBpp, dstStride, srcStride, value1, value2
+#define ZELCNV_STRETCH_ARGS                                                                      \
+  uint8_t *dst, const uint8_t *src, const PixelRect &dstRect, const PixelRect &srcRect,          \
+      int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t srcHeight, uint16_t dstBpp, \
+      uint16_t srcBpp, int32_t dstStride, int32_t srcStride, intptr_t value1, intptr_t value2
+
+// The rows of a rectangle as a row loop sees them: first rows and steps, flipped or straight.
+// Only made for a rectangle with at least one pixel.
+struct Rows {
+  uint8_t* dst;
+  const uint8_t* src;
+  ptrdiff_t dstStep;
+  ptrdiff_t srcStep;
+  int32_t count;
+  int32_t width;
+};
+
+bool HasPixels(const PixelRect& rect) {
+  const int64_t width = RectWidth(rect);
+  return RectHeight(rect) > 0 && width > 0 && width <= INT32_MAX;
+}
+
+Rows MakeRows(bool flipped, uint8_t* dst, const uint8_t* src, const PixelRect& rect, int32_t x,
+              int32_t y, uint16_t dstBpp, uint16_t srcBpp, int32_t dstStride, int32_t srcStride) {
+  const int32_t firstSourceRow = flipped ? rect.bottom - 1 : rect.top;
+  return {dst + PixelOffset(y, dstStride, x, dstBpp),
+          src + PixelOffset(firstSourceRow, srcStride, rect.left, srcBpp),
+          dstStride,
+          flipped ? -static_cast<ptrdiff_t>(srcStride) : srcStride,
+          static_cast<int32_t>(RectHeight(rect)),
+          static_cast<int32_t>(RectWidth(rect))};
+}
+
+void CopyRowBytes(const Rows& rows, size_t bytes) {
+  for (int32_t i = 0; i < rows.count; ++i) {
+    std::memcpy(rows.dst + i * rows.dstStep, rows.src + i * rows.srcStep, bytes);
+  }
+}
+
+// ---- copies: one memcpy per row where source and destination pixels are the same size ----
+
+int CopyGray8FlipRows(ZELCNV_BLIT_ARGS) {
+  if (dstBpp != 1 || srcBpp != 1) return reference::CopyGray8Flip(ZELCNV_BLIT_PASS);
+  if (!HasPixels(rect)) return 1;
+  const Rows rows = MakeRows(true, dst, src, rect, x, y, 1, 1, dstStride, srcStride);
+  CopyRowBytes(rows, static_cast<size_t>(rows.width));
+  return 1;
+}
+
+int CopyYuv16FlipRows(ZELCNV_BLIT_ARGS) {
+  if (dstBpp != 2) return reference::CopyYuv16Flip(ZELCNV_BLIT_PASS);
+  if (!HasPixels(rect)) return 1;
+  // The source is addressed with the destination's pixel size and stride.
+  const Rows rows = MakeRows(true, dst, src, rect, x, y, 2, 2, dstStride, dstStride);
+  CopyRowBytes(rows, 2 * static_cast<size_t>(rows.width));
+  return 1;
+}
+
+template <bool kFlipped, Isa kIsa>
+int CopyColor24Fast(ZELCNV_BLIT_ARGS) {
+  const BlitKernel plain = kFlipped ? reference::CopyColor24Flip : reference::CopyColor24;
+  const bool packed = dstBpp == 3 && srcBpp == 3;
+  const bool dropFourth = kIsa == Isa::kSsse3 && dstBpp == 3 && srcBpp == 4;
+  if (!packed && !dropFourth) return plain(ZELCNV_BLIT_PASS);
+  if (!HasPixels(rect)) return 1;
+  const Rows rows = MakeRows(kFlipped, dst, src, rect, x, y, dstBpp, srcBpp, dstStride, srcStride);
+  if (packed) {
+    CopyRowBytes(rows, 3 * static_cast<size_t>(rows.width));
+    return 1;
+  }
+  const int32_t done = simd::Color32To24RowsSsse3(rows.src, rows.srcStep, rows.dst, rows.dstStep,
+                                                  rows.count, rows.width);
+  for (int32_t i = 0; i < rows.count; ++i) {
+    const uint8_t* s = rows.src + i * rows.srcStep + 4 * static_cast<ptrdiff_t>(done);
+    uint8_t* d = rows.dst + i * rows.dstStep + 3 * static_cast<ptrdiff_t>(done);
+    for (int32_t j = done; j < rows.width; ++j, s += 4, d += 3) std::memcpy(d, s, 3);
+  }
+  return 1;
+}
+
+int Gray16ToGray8Sse2(ZELCNV_BLIT_ARGS) {
+  if (dstBpp != 1 || srcBpp != 2) return reference::Gray16ToGray8(ZELCNV_BLIT_PASS);
+  if (!HasPixels(rect)) return 1;
+  const Rows rows = MakeRows(false, dst, src, rect, x, y, 1, 2, dstStride, srcStride);
+  const int32_t done = simd::HighBytesRowsSse2(rows.src, rows.srcStep, rows.dst, rows.dstStep,
+                                               rows.count, rows.width);
+  for (int32_t i = 0; i < rows.count; ++i) {
+    const uint8_t* s = rows.src + i * rows.srcStep;
+    uint8_t* d = rows.dst + i * rows.dstStep;
+    for (int32_t j = done; j < rows.width; ++j) d[j] = s[2 * j + 1];
+  }
+  return 1;
+}
+
+// ---- YUYV: the exact integer formulation in SIMD, the row ends per pixel ----
+
+template <Isa kIsa>
+int YuyvToBgr24FlipFast(ZELCNV_BLIT_ARGS) {
+  if (dstBpp != 3 || srcBpp != 2 || !YuyvTables().usable) {
+    return reference::YuyvToBgr24Flip(ZELCNV_BLIT_PASS);
+  }
+  if (!HasPixels(rect)) return 1;
+  const Rows rows = MakeRows(true, dst, src, rect, x, y, 3, 2, dstStride, srcStride);
+  const auto convert = kIsa == Isa::kAvx2 ? simd::YuyvToBgr24RowsAvx2 : simd::YuyvToBgr24RowsSsse3;
+  const int32_t done =
+      convert(rows.src, rows.srcStep, rows.dst, rows.dstStep, rows.count, rows.width);
+  // `done` is a whole number of blocks, so the rest starts on a chroma pair. An odd last pixel
+  // has no V byte and takes V = 0, as the reference's cleared work row gives it.
+  for (int32_t i = 0; i < rows.count; ++i) {
+    const uint8_t* s = rows.src + i * rows.srcStep;
+    uint8_t* d = rows.dst + i * rows.dstStep;
+    for (int32_t j = done; j < rows.width; j += 2) {
+      const int u = s[2 * j + 1] - kChromaOffset;
+      const bool pair = j + 1 < rows.width;
+      const int v = pair ? s[2 * j + 3] - kChromaOffset : 0;
+      YuyvPixelToBgr(s[2 * j], u, v, d + 3 * j);
+      if (pair) YuyvPixelToBgr(s[2 * j + 2], u, v, d + 3 * j + 3);
+    }
+  }
+  return 1;
+}
+
+// ---- stretch: sample columns computed once per call, equal rows copied whole ----
+
+template <int kBytes>
+int StretchTable(ZELCNV_STRETCH_ARGS) {
+  (void)dstWidth, (void)dstHeight, (void)value1, (void)value2;
+  const int64_t width = RectWidth(dstRect);
+  const int64_t height = RectHeight(dstRect);
+  if (height <= 0 || width <= 0) return 1;
+  const float xr = StretchRatio(RectWidth(srcRect), width);
+  const float yr = StretchRatio(RectHeight(srcRect), height);
+  constexpr int32_t kChunk = 1024;
+  ptrdiff_t columns[kChunk];
+  // Copying a finished row is only the same as sampling it again when the pixels hold nothing
+  // but the sampled bytes.
+  const bool rowsRepeat = dstBpp == kBytes;
+  for (int64_t first = 0; first < width; first += kChunk) {
+    const int32_t count = static_cast<int32_t>(width - first < kChunk ? width - first : kChunk);
+    for (int32_t j = 0; j < count; ++j) {
+      const int32_t sx = StretchSample(static_cast<int32_t>(first + j), xr, srcWidth);
+      columns[j] = static_cast<ptrdiff_t>(sx) * srcBpp;
+    }
+    int32_t previousSy = -1;
+    const uint8_t* previous = nullptr;
+    for (int32_t i = 0; i < height; ++i) {
+      const int32_t sy = StretchSample(i, yr, srcHeight);
+      uint8_t* d = dst + PixelOffset(dstRect.top + i, dstStride, dstRect.left, dstBpp) +
+                   static_cast<ptrdiff_t>(first) * dstBpp;
+      if (rowsRepeat && sy == previousSy) {
+        std::memmove(d, previous, static_cast<size_t>(count) * kBytes);
+      } else {
+        const uint8_t* s = src + static_cast<ptrdiff_t>(sy) * srcStride;
+        for (int32_t j = 0; j < count; ++j) std::memcpy(d + j * dstBpp, s + columns[j], kBytes);
+      }
+      previousSy = sy;
+      previous = d;
+    }
+  }
+  return 1;
+}
+
+// ---- the variants of each kernel, and the choice among them ----
+
+struct BlitFast {
+  const char* name;
+  Isa isa;
+  BlitKernel kernel;
+};
+
+struct BlitEntry {
+  BlitKernel publicKernel;
+  BlitKernel referenceKernel;
+  BlitFast fast[2];  // best last; unused entries have no kernel
+};
+
+const BlitEntry kBlitEntries[] = {
+    {CopyGray8Flip, reference::CopyGray8Flip, {{"rows", Isa::kScalar, CopyGray8FlipRows}}},
+    {CopyYuv16Flip, reference::CopyYuv16Flip, {{"rows", Isa::kScalar, CopyYuv16FlipRows}}},
+    {YuyvToBgr24Flip,
+     reference::YuyvToBgr24Flip,
+     {{"ssse3", Isa::kSsse3, YuyvToBgr24FlipFast<Isa::kSsse3>},
+      {"avx2", Isa::kAvx2, YuyvToBgr24FlipFast<Isa::kAvx2>}}},
+    {CopyColor24,
+     reference::CopyColor24,
+     {{"rows", Isa::kScalar, CopyColor24Fast<false, Isa::kScalar>},
+      {"ssse3", Isa::kSsse3, CopyColor24Fast<false, Isa::kSsse3>}}},
+    {CopyColor24Flip,
+     reference::CopyColor24Flip,
+     {{"rows", Isa::kScalar, CopyColor24Fast<true, Isa::kScalar>},
+      {"ssse3", Isa::kSsse3, CopyColor24Fast<true, Isa::kSsse3>}}},
+    {Gray16ToGray8, reference::Gray16ToGray8, {{"sse2", Isa::kSse2, Gray16ToGray8Sse2}}},
+};
+
+bool Runs(const BlitFast& fast) {
+  if (fast.kernel == nullptr || !CpuSupports(fast.isa)) return false;
+  // The YUYV paths stand on the correction tables; without them they only call the reference.
+  const bool yuyv = fast.kernel == YuyvToBgr24FlipFast<Isa::kSsse3> ||
+                    fast.kernel == YuyvToBgr24FlipFast<Isa::kAvx2>;
+  return !yuyv || YuyvTables().usable;
+}
+
+const BlitEntry* EntryOf(BlitKernel kernel) {
+  for (const BlitEntry& entry : kBlitEntries) {
+    if (entry.publicKernel == kernel) return &entry;
+  }
+  return nullptr;
+}
+
+struct Choice {
+  const char* name;
+  BlitKernel kernel;
+};
+
+Choice Choose(BlitKernel publicKernel) {
+  const BlitEntry* entry = EntryOf(publicKernel);
+  Choice choice{"reference", entry->referenceKernel};
+  for (const BlitFast& fast : entry->fast) {
+    if (Runs(fast)) choice = {fast.name, fast.kernel};
+  }
+  return choice;
+}
+
+// Each public kernel with fast paths keeps its choice in a function-local static, made once and
+// thread-safely on first use.
+template <BlitKernel kPublic>
+const Choice& ChoiceFor() {
+  static const Choice choice = Choose(kPublic);
+  return choice;
+}
+
+}  // namespace
+
+int CopyGray8Flip(ZELCNV_BLIT_ARGS) {
+  return CopyGray8FlipRows(ZELCNV_BLIT_PASS);
+}
+int CopyYuv16Flip(ZELCNV_BLIT_ARGS) {
+  return CopyYuv16FlipRows(ZELCNV_BLIT_PASS);
+}
+int YuyvToBgr24Flip(ZELCNV_BLIT_ARGS) {
+  return ChoiceFor<YuyvToBgr24Flip>().kernel(ZELCNV_BLIT_PASS);
+}
+// The reference already moves each row with one memcpy; there is nothing faster to do.
+int CopyRowsFlip(ZELCNV_BLIT_ARGS) {
+  return reference::CopyRowsFlip(ZELCNV_BLIT_PASS);
+}
+int CopyColor24(ZELCNV_BLIT_ARGS) {
+  return ChoiceFor<CopyColor24>().kernel(ZELCNV_BLIT_PASS);
+}
+int CopyColor24Flip(ZELCNV_BLIT_ARGS) {
+  return ChoiceFor<CopyColor24Flip>().kernel(ZELCNV_BLIT_PASS);
+}
+int Gray16ToGray8(ZELCNV_BLIT_ARGS) {
+  return ChoiceFor<Gray16ToGray8>().kernel(ZELCNV_BLIT_PASS);
+}
+int Gray10ToGray8Flip(ZELCNV_BLIT_ARGS) {
+  return reference::Gray10ToGray8Flip(ZELCNV_BLIT_PASS);
+}
+int Color48ToColor24(ZELCNV_BLIT_ARGS) {
+  return reference::Color48ToColor24(ZELCNV_BLIT_PASS);
+}
+int Color10ToColor24Flip(ZELCNV_BLIT_ARGS) {
+  return reference::Color10ToColor24Flip(ZELCNV_BLIT_PASS);
+}
+int SwapColor24(ZELCNV_BLIT_ARGS) {
+  return reference::SwapColor24(ZELCNV_BLIT_PASS);
+}
+int InvertAlpha32(ZELCNV_BLIT_ARGS) {
+  return reference::InvertAlpha32(ZELCNV_BLIT_PASS);
+}
+int Gray12ToGray16(ZELCNV_BLIT_ARGS) {
+  return reference::Gray12ToGray16(ZELCNV_BLIT_PASS);
+}
+int Color10ToColor48(ZELCNV_BLIT_ARGS) {
+  return reference::Color10ToColor48(ZELCNV_BLIT_PASS);
+}
+int Color10ToColor64(ZELCNV_BLIT_ARGS) {
+  return reference::Color10ToColor64(ZELCNV_BLIT_PASS);
+}
+int Color10ToColor48Swap(ZELCNV_BLIT_ARGS) {
+  return reference::Color10ToColor48Swap(ZELCNV_BLIT_PASS);
+}
+int Color10ToColor64Swap(ZELCNV_BLIT_ARGS) {
+  return reference::Color10ToColor64Swap(ZELCNV_BLIT_PASS);
+}
+int StretchGray8(ZELCNV_STRETCH_ARGS) {
+  return StretchTable<1>(dst, src, dstRect, srcRect, dstWidth, dstHeight, srcWidth, srcHeight,
+                         dstBpp, srcBpp, dstStride, srcStride, value1, value2);
+}
+int StretchColor24(ZELCNV_STRETCH_ARGS) {
+  return StretchTable<3>(dst, src, dstRect, srcRect, dstWidth, dstHeight, srcWidth, srcHeight,
+                         dstBpp, srcBpp, dstStride, srcStride, value1, value2);
+}
+
+std::vector<BlitVariant> VariantsOf(BlitKernel kernel) {
+  std::vector<BlitVariant> variants;
+  const BlitEntry* entry = EntryOf(kernel);
+  if (entry == nullptr) {
+    // Kernels without fast paths: the public function calls the reference.
+    variants.push_back({"reference", kernel});
+    return variants;
+  }
+  variants.push_back({"reference", entry->referenceKernel});
+  for (const BlitFast& fast : entry->fast) {
+    if (Runs(fast)) variants.push_back({fast.name, fast.kernel});
+  }
+  return variants;
+}
+
+std::vector<StretchVariant> VariantsOf(StretchKernel kernel) {
+  if (kernel == StretchGray8) return {{"reference", reference::StretchGray8}, {"table", kernel}};
+  if (kernel == StretchColor24) {
+    return {{"reference", reference::StretchColor24}, {"table", kernel}};
+  }
+  return {{"reference", kernel}};
+}
+
+const char* ActiveVariantOf(BlitKernel kernel) {
+  const BlitEntry* entry = EntryOf(kernel);
+  return entry == nullptr ? "reference" : Choose(kernel).name;
+}
+
+const char* ActiveVariantOf(StretchKernel kernel) {
+  return kernel == StretchGray8 || kernel == StretchColor24 ? "table" : "reference";
+}
+
+}  // namespace zelcnv::imaging

@@ -1,0 +1,88 @@
+// Pixel conversion kernels: stateless routines that copy a rectangle of pixels from one buffer
+// into another while changing the pixel layout. They speak only of memory rows; which memory row
+// is the top of the picture is the frame bitmap's business.
+#pragma once
+
+#include <cstdint>
+
+namespace zelcnv::imaging {
+
+// Right and bottom are exclusive.
+struct PixelRect {
+  int32_t left;
+  int32_t top;
+  int32_t right;
+  int32_t bottom;
+};
+
+// Copies `rect` of the source to the destination area of the same size whose first pixel is at
+// (x, y). Pixel (x, y) of a buffer starts at base + y * stride + x * bytes-per-pixel. The last
+// two values belong to the caller and no kernel reads them. Every kernel returns 1.
+using BlitKernelFn = int(uint8_t* dst, const uint8_t* src, const PixelRect& rect, int32_t x,
+                         int32_t y, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
+                         int32_t dstStride, int32_t srcStride, intptr_t value1, intptr_t value2);
+
+// Nearest-neighbour resample of the source rectangle's size onto `dstRect`. Samples are taken
+// from the source buffer's origin (the source rectangle gives only a size); the destination's
+// size is not read. Every kernel returns 1.
+using StretchKernelFn = int(uint8_t* dst, const uint8_t* src, const PixelRect& dstRect,
+                            const PixelRect& srcRect, int32_t dstWidth, int32_t dstHeight,
+                            int32_t srcWidth, int32_t srcHeight, uint16_t dstBytesPerPixel,
+                            uint16_t srcBytesPerPixel, int32_t dstStride, int32_t srcStride,
+                            intptr_t value1, intptr_t value2);
+
+using BlitKernel = BlitKernelFn*;
+using StretchKernel = StretchKernelFn*;
+
+// The kernels check nothing. Callers guarantee that the source rectangle lies inside the source,
+// the destination area inside the destination, and that each pixel size covers the bytes the
+// kernel touches. "Flip" kernels write the rectangle's last source row into the first
+// destination row.
+//
+// These entry points take the fastest implementation this processor runs; each produces exactly
+// what the same-named function in `reference` produces.
+BlitKernelFn CopyGray8Flip;         // d[0] = s[0]
+BlitKernelFn CopyYuv16Flip;         // d[0..1] = s[0..1]; the source uses the destination's geometry
+BlitKernelFn YuyvToBgr24Flip;       // YUYV 4:2:2 to blue, green, red
+BlitKernelFn CopyRowsFlip;          // whole memory rows of min(stride) bytes
+BlitKernelFn CopyColor24;           // d[0..2] = s[0..2]
+BlitKernelFn CopyColor24Flip;       // d[0..2] = s[0..2]
+BlitKernelFn Gray16ToGray8;         // d[0] = s[1]
+BlitKernelFn Gray10ToGray8Flip;     // 10-bit sample >> 2, low 8 bits
+BlitKernelFn Color48ToColor24;      // high byte of each of three words
+BlitKernelFn Color10ToColor24Flip;  // three 10-bit words >> 2, low 8 bits
+BlitKernelFn SwapColor24;           // d[0..2] = s[2], s[1], s[0]
+BlitKernelFn InvertAlpha32;         // d[0..2] = s[0..2], d[3] = 255 - s[3]
+BlitKernelFn Gray12ToGray16;        // D[0] = S[0] << 4
+BlitKernelFn Color10ToColor48;      // D[k] = S[k] << 6
+BlitKernelFn Color10ToColor64;      // as Color10ToColor48, and D[3] = 0xFFFF
+BlitKernelFn Color10ToColor48Swap;  // D[0..2] = S[2], S[1], S[0], each << 6
+BlitKernelFn Color10ToColor64Swap;  // as Color10ToColor48Swap, and D[3] = 0xFFFF
+StretchKernelFn StretchGray8;       // byte 0 of the sampled pixel
+StretchKernelFn StretchColor24;     // bytes 0..2 of the sampled pixel
+
+// The plain definitions: one scalar implementation each, written as the behaviour is defined.
+// Their output is the definition of every kernel's output.
+namespace reference {
+BlitKernelFn CopyGray8Flip;
+BlitKernelFn CopyYuv16Flip;
+BlitKernelFn YuyvToBgr24Flip;
+BlitKernelFn CopyRowsFlip;
+BlitKernelFn CopyColor24;
+BlitKernelFn CopyColor24Flip;
+BlitKernelFn Gray16ToGray8;
+BlitKernelFn Gray10ToGray8Flip;
+BlitKernelFn Color48ToColor24;
+BlitKernelFn Color10ToColor24Flip;
+BlitKernelFn SwapColor24;
+BlitKernelFn InvertAlpha32;
+BlitKernelFn Gray12ToGray16;
+BlitKernelFn Color10ToColor48;
+BlitKernelFn Color10ToColor64;
+BlitKernelFn Color10ToColor48Swap;
+BlitKernelFn Color10ToColor64Swap;
+StretchKernelFn StretchGray8;
+StretchKernelFn StretchColor24;
+}  // namespace reference
+
+}  // namespace zelcnv::imaging

@@ -1,0 +1,26 @@
+// Row loops of the kernels' instruction-set fast paths. Each handles the same number of pixels in
+// every row of a rectangle, the longest run it can do in whole blocks, and returns that number;
+// the caller finishes each row with the plain per-pixel code. Call one only when CpuSupports says
+// its instruction set runs here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zelcnv::imaging::simd {
+
+// YUYV pixels (two bytes each, chroma pairs starting at the first) into blue, green, red.
+int32_t YuyvToBgr24RowsAvx2(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
+                            int32_t rows, int32_t pixels);
+int32_t YuyvToBgr24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
+                             int32_t rows, int32_t pixels);
+
+// dst[i] = src[2 i + 1]: the high byte of each 16-bit sample.
+int32_t HighBytesRowsSse2(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
+                          int32_t rows, int32_t pixels);
+
+// The first three bytes of each four-byte pixel, packed.
+int32_t Color32To24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
+                             int32_t rows, int32_t pixels);
+
+}  // namespace zelcnv::imaging::simd

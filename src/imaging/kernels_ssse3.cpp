@@ -1,0 +1,134 @@
+// SSSE3 fast paths. Built with the SSSE3 target for these functions only, and called only when
+// the processor runs SSSE3.
+#include <cstddef>
+#include <cstdint>
+
+#include "imaging/kernels_simd.h"
+#include "imaging/yuyv_exact.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+
+#pragma GCC push_options
+#pragma GCC target("ssse3")
+#include "imaging/yuyv_simd.h"
+
+namespace zelcnv::imaging::simd {
+namespace {
+
+struct Ssse3 {
+  using I = __m128i;
+  using F = __m128;
+  static constexpr int kPixels = 8;
+
+  static I Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const I*>(p)); }
+  static I Zero() { return _mm_setzero_si128(); }
+  static I Set16(uint16_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
+  static I Set32(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
+  static F SetF(float v) { return _mm_set1_ps(v); }
+  static I Bytes(const uint8_t (&b)[16]) { return _mm_loadu_si128(reinterpret_cast<const I*>(b)); }
+  static I And(I a, I b) { return _mm_and_si128(a, b); }
+  static I AndNot(I a, I b) { return _mm_andnot_si128(a, b); }
+  static I Or(I a, I b) { return _mm_or_si128(a, b); }
+  static I Add16(I a, I b) { return _mm_add_epi16(a, b); }
+  static I Sub16(I a, I b) { return _mm_sub_epi16(a, b); }
+  static I Sub8(I a, I b) { return _mm_sub_epi8(a, b); }
+  static I SubsU8(I a, I b) { return _mm_subs_epu8(a, b); }
+  static I Add32(I a, I b) { return _mm_add_epi32(a, b); }
+  static I Sub32(I a, I b) { return _mm_sub_epi32(a, b); }
+  static I MulHiU16(I a, I b) { return _mm_mulhi_epu16(a, b); }
+  static I Madd16(I a, I b) { return _mm_madd_epi16(a, b); }
+  template <int N>
+  static I Srli16(I a) {
+    return _mm_srli_epi16(a, N);
+  }
+  template <int N>
+  static I Slli16(I a) {
+    return _mm_slli_epi16(a, N);
+  }
+  template <int N>
+  static I Srli32(I a) {
+    return _mm_srli_epi32(a, N);
+  }
+  static I Cmpeq16(I a, I b) { return _mm_cmpeq_epi16(a, b); }
+  static I Cmpeq32(I a, I b) { return _mm_cmpeq_epi32(a, b); }
+  static I Shuffle(I a, I control) { return _mm_shuffle_epi8(a, control); }
+  static I PackUs16(I a, I b) { return _mm_packus_epi16(a, b); }
+  static F ToFloat(I a) { return _mm_cvtepi32_ps(a); }
+  static I TruncToInt(F a) { return _mm_cvttps_epi32(a); }
+  static F MulF(F a, F b) { return _mm_mul_ps(a, b); }
+  static I CmpeqF(F a, F b) { return _mm_castps_si128(_mm_cmpeq_ps(a, b)); }
+  static bool Any(I a) { return _mm_movemask_epi8(a) != 0; }
+  static I Gather(const uint32_t* table, I index) {
+    alignas(16) uint32_t at[4];
+    _mm_store_si128(reinterpret_cast<I*>(at), index);
+    return _mm_set_epi32(static_cast<int>(table[at[3]]), static_cast<int>(table[at[2]]),
+                         static_cast<int>(table[at[1]]), static_cast<int>(table[at[0]]));
+  }
+  static void StoreBgr(uint8_t* dst, I head, I tail) {
+    _mm_storeu_si128(reinterpret_cast<I*>(dst), head);
+    _mm_storel_epi64(reinterpret_cast<I*>(dst + 16), tail);
+  }
+  static void SubtractBgr(uint8_t* dst, I head, I tail) {
+    I* p = reinterpret_cast<I*>(dst);
+    I* q = reinterpret_cast<I*>(dst + 16);
+    _mm_storeu_si128(p, _mm_sub_epi8(_mm_loadu_si128(p), head));
+    _mm_storel_epi64(q, _mm_sub_epi8(_mm_loadl_epi64(q), tail));
+  }
+};
+
+// Keeps bytes 0..2 of each four-byte pixel, packed into the first 12 bytes.
+constexpr uint8_t kDropFourth[16] = {0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 128, 128, 128, 128};
+
+}  // namespace
+
+int32_t YuyvToBgr24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
+                             int32_t rows, int32_t pixels) {
+  const yuyv_simd::Constants<Ssse3> constants(YuyvTables());
+  int32_t done = 0;
+  bool dense = false;
+  for (int32_t i = 0; i < rows; ++i) {
+    done = yuyv_simd::Row<Ssse3>(src + i * srcStep, dst + i * dstStep, pixels, constants, &dense);
+  }
+  return done;
+}
+
+int32_t Color32To24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
+                             int32_t rows, int32_t pixels) {
+  constexpr int32_t kBlock = 16;
+  const __m128i drop = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kDropFourth));
+  const int32_t done = pixels / kBlock * kBlock;
+  for (int32_t i = 0; i < rows; ++i) {
+    const uint8_t* s = src + i * srcStep;
+    uint8_t* d = dst + i * dstStep;
+    for (int32_t j = 0; j < done; j += kBlock, s += 4 * kBlock, d += 3 * kBlock) {
+      const __m128i* in = reinterpret_cast<const __m128i*>(s);
+      const __m128i p0 = _mm_shuffle_epi8(_mm_loadu_si128(in), drop);
+      const __m128i p1 = _mm_shuffle_epi8(_mm_loadu_si128(in + 1), drop);
+      const __m128i p2 = _mm_shuffle_epi8(_mm_loadu_si128(in + 2), drop);
+      const __m128i p3 = _mm_shuffle_epi8(_mm_loadu_si128(in + 3), drop);
+      __m128i* out = reinterpret_cast<__m128i*>(d);
+      _mm_storeu_si128(out, _mm_or_si128(p0, _mm_slli_si128(p1, 12)));
+      _mm_storeu_si128(out + 1, _mm_or_si128(_mm_srli_si128(p1, 4), _mm_slli_si128(p2, 8)));
+      _mm_storeu_si128(out + 2, _mm_or_si128(_mm_srli_si128(p2, 8), _mm_slli_si128(p3, 4)));
+    }
+  }
+  return done;
+}
+
+}  // namespace zelcnv::imaging::simd
+
+#pragma GCC pop_options
+
+#else
+
+namespace zelcnv::imaging::simd {
+int32_t YuyvToBgr24RowsSsse3(const uint8_t*, ptrdiff_t, uint8_t*, ptrdiff_t, int32_t, int32_t) {
+  return 0;
+}
+int32_t Color32To24RowsSsse3(const uint8_t*, ptrdiff_t, uint8_t*, ptrdiff_t, int32_t, int32_t) {
+  return 0;
+}
+}  // namespace zelcnv::imaging::simd
+
+#endif

@@ -1,0 +1,275 @@
+// The YUYV fast path's row loop, written once over a vector type whose operations act on each
+// 128-bit lane alone (SSSE3 registers, or both halves of an AVX2 register alike).
+//
+// Include only from an instruction-set file, after its target pragma: everything here is a
+// template over that file's vector type, so nothing is shared between instruction sets.
+#pragma once
+
+#include <cstdint>
+
+#include "imaging/yuyv_exact.h"
+
+namespace zelcnv::imaging::yuyv_simd {
+
+// Pixel p of a 128-bit lane's eight: byte 3p of the output takes blue (bg[p]), 3p + 1 green
+// (bg[8 + p]) and 3p + 2 red (rr[p]). The first 16 output bytes, then the remaining 8.
+struct BgrShuffles {
+  uint8_t headFromBg[16], headFromR[16], tailFromBg[16], tailFromR[16];
+  // From green and red packed as the two bytes of each pixel's 16-bit lane, blue left 0.
+  uint8_t headFromGr[16], tailFromGr[16];
+};
+
+constexpr uint8_t kZero = 0x80;  // a shuffle index that yields 0
+
+constexpr BgrShuffles MakeBgrShuffles() {
+  BgrShuffles s{};
+  for (int k = 0; k < 24; ++k) {
+    const int p = k / 3, channel = k % 3;
+    uint8_t* fromBg = k < 16 ? &s.headFromBg[k] : &s.tailFromBg[k - 16];
+    uint8_t* fromR = k < 16 ? &s.headFromR[k] : &s.tailFromR[k - 16];
+    uint8_t* fromGr = k < 16 ? &s.headFromGr[k] : &s.tailFromGr[k - 16];
+    *fromBg = channel == 2 ? kZero : static_cast<uint8_t>(channel * 8 + p);
+    *fromR = channel == 2 ? static_cast<uint8_t>(p) : kZero;
+    *fromGr = channel == 0 ? kZero : static_cast<uint8_t>(2 * p + channel - 1);
+  }
+  for (int k = 8; k < 16; ++k) s.tailFromBg[k] = s.tailFromR[k] = s.tailFromGr[k] = kZero;
+  return s;
+}
+
+// Per 32-bit pair lane: spread its low or its high 16-bit half over both halves.
+constexpr uint8_t kLowHalfToBoth[16] = {0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13};
+constexpr uint8_t kHighHalfToBoth[16] = {2, 3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15};
+// Each pixel's luma into both bytes of its 16-bit lane.
+constexpr uint8_t kLumaTwice[16] = {0, 0, 2, 2, 4, 4, 6, 6, 8, 8, 10, 10, 12, 12, 14, 14};
+// Per pair lane, from a range descriptor (first0, count0, first1, count1): the two firsts, and
+// the two counts, into the low and high byte of both 16-bit pixel halves.
+constexpr uint8_t kRangeFirsts[16] = {0, 2, 0, 2, 4, 6, 4, 6, 8, 10, 8, 10, 12, 14, 12, 14};
+constexpr uint8_t kRangeCounts[16] = {1, 3, 1, 3, 5, 7, 5, 7, 9, 11, 9, 11, 13, 15, 13, 15};
+
+template <class V>
+struct Constants {
+  using I = typename V::I;
+  using F = typename V::F;
+
+  explicit Constants(const YuyvExactTables& t) : tables(t) {
+    static constexpr BgrShuffles kShuffles = MakeBgrShuffles();
+    lowByte = V::Set16(0x00FF);
+    uByte = V::Set32(0x0000FF00);
+    vByte = V::Set32(0xFF000000u);
+    neutralM = V::Set32(kGreenBias + (kGreenU + kGreenV) * kChromaOffset);
+    rateBias = V::Set32(kBlueBias | uint32_t{kRedBias} << 16);
+    rateMul = V::Set32(kBlueMul | uint32_t{kRedMul} << 16);
+    rateBase = V::Set32(kBlueBase | uint32_t{kRedBase} << 16);
+    greenMul =
+        V::Set32(static_cast<uint16_t>(kGreenU) | uint32_t{static_cast<uint16_t>(kGreenV)} << 16);
+    greenBias = V::Set32(kGreenBias);
+    greenBase = V::Set32(kGreenBase);
+    milli = V::SetF(1.0f / kGreenDivisor);
+    divisor = V::Set32(kGreenDivisor);
+    one16 = V::Set16(1);
+    lowToBoth = V::Bytes(kLowHalfToBoth);
+    highToBoth = V::Bytes(kHighHalfToBoth);
+    lumaTwice = V::Bytes(kLumaTwice);
+    rangeFirsts = V::Bytes(kRangeFirsts);
+    rangeCounts = V::Bytes(kRangeCounts);
+    headFromBg = V::Bytes(kShuffles.headFromBg);
+    headFromR = V::Bytes(kShuffles.headFromR);
+    tailFromBg = V::Bytes(kShuffles.tailFromBg);
+    tailFromR = V::Bytes(kShuffles.tailFromR);
+    headFromGr = V::Bytes(kShuffles.headFromGr);
+    tailFromGr = V::Bytes(kShuffles.tailFromGr);
+    // Unused list entries compare a masked byte against a value it can never have.
+    anyBlue = false;
+    for (int k = 0; k < kMaxListedChroma; ++k) {
+      const bool used = k < t.listedCount;
+      const bool red = used && t.listed[k].red;
+      const uint8_t chroma = used ? t.listed[k].chroma : 0;
+      listedIsRed[k] = red;
+      listedValue[k] = V::Set32(!used ? 1u : red ? uint32_t{chroma} << 24 : uint32_t{chroma} << 8);
+      // The same test on chroma bytes as 16-bit lanes: U low, V high; 0xFFFF never matches.
+      listedChroma[k] = V::Set32(!used ? 0xFFFFFFFFu
+                                 : red ? 0xFFFFu | uint32_t{chroma} << 16
+                                       : 0xFFFF0000u | chroma);
+      const uint16_t below = used ? t.listed[k].below : 0;
+      listedRedBelow[k] = V::Set16(red ? below : 0);
+      listedBlueBelow[k] = V::Set16(used && !red ? below : 0);
+      anyBlue = anyBlue || (used && !red);
+    }
+  }
+
+  const YuyvExactTables& tables;
+  I lowByte, uByte, vByte, neutralM, rateBias, rateMul, rateBase, greenMul, greenBias, greenBase;
+  F milli;
+  I divisor;
+  I one16, lowToBoth, highToBoth, lumaTwice, rangeFirsts, rangeCounts;
+  I headFromBg, headFromR, tailFromBg, tailFromR, headFromGr, tailFromGr;
+  bool listedIsRed[kMaxListedChroma];
+  I listedValue[kMaxListedChroma], listedChroma[kMaxListedChroma];
+  I listedRedBelow[kMaxListedChroma], listedBlueBelow[kMaxListedChroma];
+  bool anyBlue;
+};
+
+// 1 in each 16-bit pixel lane whose luma falls in one of its pair's two ranges, else 0. Works on
+// bytes: each pixel's luma sits in both its bytes, the first range is tested in the low byte and
+// the second in the high byte.
+template <class V>
+inline typename V::I RangeHits(typename V::I lumaTwice, typename V::I ranges,
+                               const Constants<V>& k) {
+  using I = typename V::I;
+  const I first = V::Shuffle(ranges, k.rangeFirsts);
+  const I count = V::Shuffle(ranges, k.rangeCounts);
+  // count - (luma - first), saturating, is non-zero exactly when first <= luma < first + count.
+  const I inside = V::SubsU8(count, V::Sub8(lumaTwice, first));
+  return V::AndNot(V::Cmpeq16(inside, V::Zero()), k.one16);
+}
+
+// 1 in each 16-bit pixel lane whose luma is below its pair's bound, else 0.
+template <class V>
+inline typename V::I Below(typename V::I luma, typename V::I bound, const Constants<V>& k) {
+  return V::AndNot(V::Cmpeq16(V::SubsU8(bound, luma), V::Zero()), k.one16);
+}
+
+// Blue, green and red bytes of a block in output order: 16 bytes of each 128-bit lane's 24 in
+// `head`, the other 8 in the low half of `tail`.
+template <class V>
+inline void Interleave(typename V::I blue, typename V::I green, typename V::I red,
+                       const Constants<V>& k, typename V::I* head, typename V::I* tail) {
+  using I = typename V::I;
+  const I bg = V::PackUs16(blue, green);
+  const I rr = V::PackUs16(red, red);
+  *head = V::Or(V::Shuffle(bg, k.headFromBg), V::Shuffle(rr, k.headFromR));
+  *tail = V::Or(V::Shuffle(bg, k.tailFromBg), V::Shuffle(rr, k.tailFromR));
+}
+
+// Green's offset for each pair, from m = kGreenBias - 395 U - 581 V (per pair lane, from the
+// chroma bytes `chroma` as 16-bit lanes): the quotient m / 1000, and whether the division is
+// exact (all ones per pair lane). The quotient fits 16 bits, so 1000 q is one multiply-add.
+template <class V>
+inline typename V::I GreenQuotient(typename V::I chroma, const Constants<V>& k, typename V::I* m,
+                                   typename V::I* whole) {
+  using I = typename V::I;
+  *m = V::Add32(V::Madd16(chroma, k.greenMul), k.greenBias);
+  const I quotient = V::TruncToInt(V::MulF(V::ToFloat(*m), k.milli));
+  *whole = V::Cmpeq32(V::Madd16(quotient, k.divisor), *m);
+  return quotient;
+}
+
+// The corrections of a block: 1 in each 16-bit pixel lane of a channel where the reference is one
+// below the exact floor. `whole` is the block's green exactness mask.
+template <class V>
+inline void Corrections(typename V::I w, typename V::I luma, typename V::I whole,
+                        const Constants<V>& k, typename V::I* blue, typename V::I* green,
+                        typename V::I* red) {
+  using I = typename V::I;
+  const I uMasked = V::And(w, k.uByte);
+  const I vMasked = V::And(w, k.vByte);
+  // Listed red and blue chroma bytes correct the lumas below a bound, 0 for other pairs.
+  I redBelow = V::Zero(), blueBelow = V::Zero();
+  for (int i = 0; i < kMaxListedChroma; ++i) {
+    const I hit = V::Cmpeq32(k.listedIsRed[i] ? vMasked : uMasked, k.listedValue[i]);
+    redBelow = V::Or(redBelow, V::And(hit, k.listedRedBelow[i]));
+    if (k.anyBlue) blueBelow = V::Or(blueBelow, V::And(hit, k.listedBlueBelow[i]));
+  }
+  const I greenRanges = V::Gather(k.tables.greenRanges, V::template Srli32<8>(uMasked));
+  *green = RangeHits<V>(V::Shuffle(w, k.lumaTwice), V::And(greenRanges, whole), k);
+  *red = Below<V>(luma, redBelow, k);
+  *blue = k.anyBlue ? Below<V>(luma, blueBelow, k) : V::Zero();
+}
+
+// Converts V::kPixels pixels (whole chroma pairs) from `src` into blue, green, red at `dst`.
+// Returns true when a pair of the block may need a correction: green exactly whole (except for
+// neutral U, which never does), or a listed red or blue chroma byte. With kCorrect the block
+// is corrected at once; otherwise it holds the exact floors, and `whole` receives the green
+// exactness mask for Correct.
+template <class V, bool kCorrect>
+inline bool Block(const uint8_t* src, uint8_t* dst, const Constants<V>& k, typename V::I* whole) {
+  using I = typename V::I;
+  const I w = V::Load(src);
+  const I luma = V::And(w, k.lowByte);
+
+  // Blue offset in each pair's low half, red in its high half.
+  const I rate = V::Or(V::AndNot(k.lowByte, w), k.rateBias);
+  const I blueRed =
+      V::Sub16(V::template Srli16<kRateShift - 16>(V::MulHiU16(rate, k.rateMul)), k.rateBase);
+  I blue = V::Add16(luma, V::Shuffle(blueRed, k.lowToBoth));
+  I red = V::Add16(luma, V::Shuffle(blueRed, k.highToBoth));
+  const I chroma = V::template Srli16<8>(w);
+  I m;
+  const I quotient = GreenQuotient<V>(chroma, k, &m, whole);
+  I green = V::Add16(luma, V::Shuffle(V::Sub32(quotient, k.greenBase), k.lowToBoth));
+
+  if constexpr (kCorrect) {
+    I lowerBlue, lowerGreen, lowerRed;
+    Corrections<V>(w, luma, *whole, k, &lowerBlue, &lowerGreen, &lowerRed);
+    blue = V::Sub16(blue, lowerBlue);
+    green = V::Sub16(green, lowerGreen);
+    red = V::Sub16(red, lowerRed);
+  }
+
+  I head, tail;
+  Interleave<V>(blue, green, red, k, &head, &tail);
+  V::StoreBgr(dst, head, tail);
+
+  // Neutral chroma is the one exact pair with U byte 128, so it is told apart by its m.
+  I flagged = V::AndNot(V::Cmpeq32(m, k.neutralM), *whole);
+  for (int i = 0; i < kMaxListedChroma; ++i) {
+    flagged = V::Or(flagged, V::Cmpeq16(chroma, k.listedChroma[i]));
+  }
+  return V::Any(flagged);
+}
+
+// Lowers by one the output bytes of a block that Block converted from the exact floors alone.
+// The tables only list lumas where the reference is also one below after clamping.
+template <class V>
+inline void Correct(const uint8_t* src, uint8_t* dst, typename V::I whole, const Constants<V>& k) {
+  using I = typename V::I;
+  const I w = V::Load(src);
+  I blue, green, red, head, tail;
+  Corrections<V>(w, V::And(w, k.lowByte), whole, k, &blue, &green, &red);
+  if (k.anyBlue) {
+    Interleave<V>(blue, green, red, k, &head, &tail);
+  } else {
+    // Green and red only: both fit one register, one byte each per pixel.
+    const I greenRed = V::Or(green, V::template Slli16<8>(red));
+    head = V::Shuffle(greenRed, k.headFromGr);
+    tail = V::Shuffle(greenRed, k.tailFromGr);
+  }
+  V::SubtractBgr(dst, head, tail);
+}
+
+// Converts the largest whole number of blocks in `pixels` and returns how many pixels that was.
+//
+// Blocks go in runs. Where few blocks need corrections, a run converts every block from the
+// exact floors and corrects the flagged ones afterwards: the loop has no branch that depends on
+// the picture, so mixing rare and common chroma pairs costs no mispredictions. Where most do, the
+// next runs correct each block as it goes, which costs less than converting and correcting
+// apart. `dense` carries that choice from run to run and row to row.
+template <class V>
+inline int32_t Row(const uint8_t* src, uint8_t* dst, int32_t pixels, const Constants<V>& k,
+                   bool* dense) {
+  using I = typename V::I;
+  constexpr int32_t kRun = 64;
+  int32_t flagged[kRun];
+  I whole[kRun];
+  int32_t done = 0;
+  while (done + V::kPixels <= pixels) {
+    int32_t count = 0, blocks = 0;
+    if (*dense) {
+      for (; blocks < kRun && done + V::kPixels <= pixels; ++blocks, done += V::kPixels) {
+        count += Block<V, true>(src + 2 * done, dst + 3 * done, k, &whole[0]) ? 1 : 0;
+      }
+    } else {
+      for (; blocks < kRun && done + V::kPixels <= pixels; ++blocks, done += V::kPixels) {
+        flagged[count] = done;
+        count += Block<V, false>(src + 2 * done, dst + 3 * done, k, &whole[count]) ? 1 : 0;
+      }
+      for (int32_t i = 0; i < count; ++i) {
+        Correct<V>(src + 2 * flagged[i], dst + 3 * flagged[i], whole[i], k);
+      }
+    }
+    *dense = 2 * count > blocks;
+  }
+  return done;
+}
+
+}  // namespace zelcnv::imaging::yuyv_simd
