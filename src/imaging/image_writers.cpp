@@ -60,9 +60,11 @@ int WriteJpegFile(const char* fileName, const PixelView& picture, int quality, b
   compressor.image_width = static_cast<JDIMENSION>(picture.width);
   compressor.image_height = static_cast<JDIMENSION>(picture.height);
   compressor.input_components = components;
-  // Colour rows go in as the bitmap holds them (blue, green, red): the library takes them as
-  // red, green, blue samples without a copy.
-  compressor.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_EXT_BGR;
+  // Colour rows go in as the bitmap holds them (blue, green, red, and a fourth byte the library
+  // skips): it takes them as red, green, blue samples without a copy.
+  compressor.in_color_space = components == 1   ? JCS_GRAYSCALE
+                              : components == 3 ? JCS_EXT_BGR
+                                                : JCS_EXT_BGRX;
   jpeg_set_defaults(&compressor);
   jpeg_set_quality(&compressor, quality, TRUE);
   if (progressive) jpeg_simple_progression(&compressor);

@@ -21,7 +21,8 @@ struct PixelView {
 int32_t BitmapStride(int32_t width, int bitCount);
 
 // JPEG of an 8-bit (grey) or 24-bit (blue, green, red) picture whose memory row 0 is the bottom
-// row. Progressive when asked, all tables written. 1, or 0 on failure.
+// row; a negative stride describes a picture stored top row first. Progressive when asked, all
+// tables written. 1, or 0 on failure.
 int WriteJpegFile(const char* fileName, const PixelView& picture, int quality, bool progressive);
 
 // PNG of a picture whose memory row 0 is the top row: 8 or 16 bits grey, 24 or 48 bits colour,

@@ -31,30 +31,36 @@ int SaveRaw(const FrameBitmap& copy, const char* fileName) {
 }
 
 int SaveJpeg(const FrameBitmap& copy, const char* fileName, int quality) {
-  FrameBitmap j;
-  const int bits = copy.BitsPerPixel();
-  bool ready;
-  switch (bits) {
+  switch (copy.BitsPerPixel()) {
     case 8:
-      ready = j.Create(copy.Width(), copy.Height(), 8) && Convert(&j, CopyRowsFlip, copy);
-      break;
-    case 16:
-      ready = j.Create(copy.Width(), copy.Height(), 8) && Convert(&j, Gray10ToGray8Flip, copy);
-      break;
-    case 24:
+    case 24: {
+      // The writer reads bottom-up rows: the upright copy read from its last memory row up is
+      // exactly that, with no temporary.
+      const PixelView view = ViewOf(copy);
+      return WriteJpegFile(fileName,
+                           {view.rows + size_t(view.height - 1) * view.stride, view.width,
+                            view.height, -view.stride, view.bitCount},
+                           quality, true);
+    }
+    case 16: {
+      FrameBitmap j;
+      if (!j.Create(copy.Width(), copy.Height(), 8) || !Convert(&j, Gray10ToGray8Flip, copy)) {
+        return 0;
+      }
+      return WriteJpegFile(fileName, ViewOf(j), quality, true);
+    }
     case 32:
-      // The fourth byte of 32-bit pixels is dropped.
-      ready = j.Create(copy.Width(), copy.Height(), 24) && Convert(&j, CopyColor24Flip, copy);
-      break;
     case 48:
-    case 64:
-      ready = j.Create(copy.Width(), copy.Height(), 24) && Convert(&j, Color10ToColor24Flip, copy);
-      break;
+    case 64: {
+      // 24-bit colour: the fourth byte of 32-bit pixels is dropped, 16-bit channels narrowed.
+      BlitKernel narrow = copy.BitsPerPixel() == 32 ? CopyColor24Flip : Color10ToColor24Flip;
+      FrameBitmap j;
+      if (!j.Create(copy.Width(), copy.Height(), 24) || !Convert(&j, narrow, copy)) return 0;
+      return WriteJpegFile(fileName, ViewOf(j), quality, true);
+    }
     default:
       return 0;
   }
-  if (!ready) return 0;
-  return WriteJpegFile(fileName, ViewOf(j), quality, true);
 }
 
 int SavePng(const FrameBitmap& copy, const char* fileName) {
