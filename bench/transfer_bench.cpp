@@ -26,10 +26,7 @@ bool AttachFreeRunning(device::CVXMSdkLib& lib) {
   lib.SetAlternateCodes(true, true);
   platform::DeviceFile* handle = platform::OpenDeviceFile(lib.DevicePath());
   if (handle == nullptr) return false;
-  const uint8_t size[4] = {static_cast<uint8_t>(kSamplesPerFrame),
-                           static_cast<uint8_t>(kSamplesPerFrame >> 8),
-                           static_cast<uint8_t>(kSamplesPerFrame >> 16), 0};
-  bool ok = device::SendSimpleRequest(handle, device::kRequestFrameSize, size, 4) == 0;
+  bool ok = device::SendFrameSizeRequest(handle, kSamplesPerFrame) == 0;
   platform::CloseDeviceFile(handle);
   lib.SetSampleWidth(1);
   return ok && lib.AllocateFrameMemory(kSamplesPerFrame) == 0;

@@ -61,6 +61,13 @@ int SendSimpleRequest(DeviceFile* handle, uint8_t code, const uint8_t* parameter
   return SendRequest(handle, packet);
 }
 
+int SendFrameSizeRequest(DeviceFile* handle, uint32_t samplesPerFrame) {
+  const uint8_t size[4] = {
+      static_cast<uint8_t>(samplesPerFrame), static_cast<uint8_t>(samplesPerFrame >> 8),
+      static_cast<uint8_t>(samplesPerFrame >> 16), static_cast<uint8_t>(samplesPerFrame >> 24)};
+  return SendSimpleRequest(handle, kRequestFrameSize, size, sizeof size);
+}
+
 int SendPayloadRequest(DeviceFile* handle, int length, const uint8_t* payload) {
   return SendSimpleRequest(handle, kRequestWriteRegister, payload, length);
 }

@@ -26,6 +26,8 @@ int SendPayloadRequest(DeviceFile* handle, int length, const uint8_t* payload);
 int QueryRequest(DeviceFile* handle, const uint8_t* packet, uint8_t* out, int outLength);
 // Register-read query for `index`, as QueryRequest.
 int QueryIndexedRequest(DeviceFile* handle, uint8_t index, uint8_t* out, int outLength);
+// Tells the device how many samples a frame transfer carries (request 0x09).
+int SendFrameSizeRequest(DeviceFile* handle, uint32_t samplesPerFrame);
 // A request with no parameters other than `parameters` (up to 63 bytes, the rest zero).
 int SendSimpleRequest(DeviceFile* handle, uint8_t code, const uint8_t* parameters = nullptr,
                       int parameterLength = 0);

@@ -89,11 +89,7 @@ int CZelCnvSdk::SetVideoTiming(int hTotal, int hStart, int hActive, int vTotal, 
   if (status != kStatusOk) return status;
 
   if (platform::DeviceFile* device = OpenDevice()) {
-    const uint32_t samples = static_cast<uint32_t>(g.samplesPerFrame);
-    const uint8_t size[4] = {static_cast<uint8_t>(samples), static_cast<uint8_t>(samples >> 8),
-                             static_cast<uint8_t>(samples >> 16),
-                             static_cast<uint8_t>(samples >> 24)};
-    SendSimpleRequest(device, kRequestFrameSize, size, sizeof size);
+    SendFrameSizeRequest(device, static_cast<uint32_t>(g.samplesPerFrame));
     platform::CloseDeviceFile(device);
   }
   return kStatusOk;

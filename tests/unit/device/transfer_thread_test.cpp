@@ -41,10 +41,7 @@ class TransferThreadTest : public ::testing::Test {
     ASSERT_EQ(lib_.AllocateFrameMemory(kSamplesPerFrame), kStatusOk);
     platform::DeviceFile* handle = platform::OpenDeviceFile(lib_.DevicePath());
     ASSERT_NE(handle, nullptr);
-    const uint8_t size[4] = {static_cast<uint8_t>(kSamplesPerFrame),
-                             static_cast<uint8_t>(kSamplesPerFrame >> 8),
-                             static_cast<uint8_t>(kSamplesPerFrame >> 16), 0};
-    ASSERT_EQ(SendSimpleRequest(handle, kRequestFrameSize, size, 4), kStatusOk);
+    ASSERT_EQ(SendFrameSizeRequest(handle, kSamplesPerFrame), kStatusOk);
     platform::CloseDeviceFile(handle);
     lib_.SetSampleWidth(1);
     lib_.SetAlternateCodes(true, true);

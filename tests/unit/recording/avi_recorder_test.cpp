@@ -12,16 +12,14 @@
 #include <unistd.h>
 
 #include "imaging/avi_recorder.h"
+#include "test_files.h"
 
 namespace zelcnv::imaging {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing::ReadFile;
+using testing::RunCommand;
 
 uint32_t U32(const std::vector<uint8_t>& file, size_t offset) {
   return file[offset] | file[offset + 1] << 8 | file[offset + 2] << 16 |
@@ -176,18 +174,6 @@ TEST_F(AviRecorderTest, AnExistingFileIsTruncatedAndRewritten) {
   std::vector<uint8_t> file = Record(path, 8, 2, 1, 3000);
   EXPECT_EQ(file.size(), 232u + 8 + 48 + 8 + 16);
   EXPECT_EQ(U32(file, 4), file.size() - 8);
-}
-
-// What a command printed, or nothing when it could not run.
-std::string RunCommand(const std::string& command) {
-  std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    if (pclose(pipe) != 0) output.clear();
-  }
-  return output;
 }
 
 TEST_F(AviRecorderTest, AStandardReaderSeesTheFramesSizeFormatAndRate) {

@@ -17,11 +17,14 @@
 #include <unistd.h>
 
 #include "imaging/image_writers.h"
+#include "test_files.h"
 
 namespace zelcnv::imaging {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::RunCommand;
 
 // A picture in bitmap memory layout with every pixel telling where it is, so that a flipped or
 // sheared file shows. `bottomUp`: memory row 0 holds the picture's bottom row.
@@ -50,24 +53,6 @@ struct Picture {
   PixelView View() const { return {memory.data(), width, height, stride, bitCount}; }
 };
 
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string RunCommand(const std::string& command, int* status = nullptr) {
-  std::string output;
-  int result = -1;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    result = pclose(pipe);
-  }
-  if (status != nullptr) *status = result;
-  return output;
-}
-
 // What the standard reader makes of a file: "MODE W H FORMAT PROGRESSIVE" and the pixels.
 struct Probed {
   std::string header;
@@ -75,20 +60,12 @@ struct Probed {
 };
 
 bool ReaderAvailable() {
-  int status = -1;
-  RunCommand("/usr/bin/python3 -c 'import PIL' 2>/dev/null", &status);
-  return status == 0;
+  return testing::ImageReaderAvailable();
 }
 
 Probed Probe(const std::string& path) {
-  std::string out =
-      RunCommand(std::string("/usr/bin/python3 ") + ZELCNV_IMAGE_PROBE + " '" + path + "'");
-  Probed probed;
-  const size_t newline = out.find('\n');
-  if (newline == std::string::npos) return probed;
-  probed.header = out.substr(0, newline);
-  probed.pixels.assign(out.begin() + newline + 1, out.end());
-  return probed;
+  auto [header, pixels] = testing::ProbeImage(ZELCNV_IMAGE_PROBE, path);
+  return {header, pixels};
 }
 
 class ImageWritersTest : public ::testing::Test {

@@ -16,16 +16,14 @@
 
 #include "imaging/frame_bitmap.h"
 #include "imaging/still_image.h"
+#include "test_files.h"
 
 namespace zelcnv::imaging {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing::ReadFile;
+using testing::RunCommand;
 
 uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
@@ -46,33 +44,12 @@ const uint8_t* PictureRow(const FrameBitmap& bitmap, int y) {
   return bitmap.Bits() + size_t(bitmap.Height() - 1 - y) * bitmap.Stride();
 }
 
-std::string RunCommand(const std::string& command, int* status) {
-  std::string output;
-  *status = -1;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    *status = pclose(pipe);
-  }
-  return output;
-}
-
 bool ReaderAvailable() {
-  int status;
-  RunCommand("/usr/bin/python3 -c 'import PIL' 2>/dev/null", &status);
-  return status == 0;
+  return testing::ImageReaderAvailable();
 }
 
-// "MODE W H FORMAT PROGRESSIVE" and the pixels, as the standard reader returns them.
 std::pair<std::string, std::vector<uint8_t>> Probe(const std::string& path) {
-  int status;
-  std::string out = RunCommand(
-      std::string("/usr/bin/python3 ") + ZELCNV_IMAGE_PROBE + " '" + path + "' 2>/dev/null",
-      &status);
-  const size_t newline = out.find('\n');
-  if (status != 0 || newline == std::string::npos) return {};
-  return {out.substr(0, newline), std::vector<uint8_t>(out.begin() + newline + 1, out.end())};
+  return testing::ProbeImage(ZELCNV_IMAGE_PROBE, path);
 }
 
 class StillImageTest : public ::testing::Test {
