@@ -10,12 +10,12 @@
 
 namespace zelcnv::camera {
 
-CZelCam::CZelCam() = default;
+CZelCam::CZelCam() : fpsWindowStart_(platform::MultimediaTimeMs()) {}
 
 CZelCam::~CZelCam() {
   SaveSettings();
-  // Streaming and the preview window are stopped before the device goes: the device's own
-  // destructor also stops a transfer thread that is still running.
+  // Streaming and the preview window go before the device and the bitmaps they use.
+  if (device_) Close();
   device_.reset();
   for (auto& bitmap : bitmaps_) bitmap.reset();
 }

@@ -9,6 +9,7 @@
 
 #include "device/zel_cnv_sdk.h"
 #include "imaging/frame_bitmap.h"
+#include "platform/thread.h"
 
 namespace zelcnv::camera {
 
@@ -35,6 +36,22 @@ enum ErrorNumber : int {
 
 constexpr uint32_t kMsgFrameNotify = 0x8002;
 constexpr uint32_t kMsgErrorNotify = 0x8003;
+
+// The record whose address travels with every frame notification; the application reads it in
+// place, so its layout is the public FrameInfo's.
+struct FrameInfo {
+  int32_t size;
+  int32_t width;
+  int32_t height;
+  int32_t bitsPerPixel;
+  int32_t frameRate;  // tenths of frames per second
+  void* buffer;
+};
+
+// Streaming states.
+enum StreamState : int32_t { kStreamIdle = 0, kStreamRunning = 1, kStreamArmed = 2 };
+
+constexpr int32_t kPreviewControlId = 6540;
 
 // Colour mode index 0..5 and its bits per pixel.
 constexpr int kColourModeBits[] = {8, 16, 24, 32, 48, 64};
@@ -107,9 +124,39 @@ class CZelCam {
   int GetDeviceName(int index, char* buffer, int length);
   int GetDeviceNameW(int index, char16_t* buffer, int length);
 
+  // Streaming (streaming.cpp).
+  int StartPreview() { return StartStreaming(); }
+  int StopPreview() { return StopStreaming(); }
+  int Preview(WindowHandle window, void* buffer, int32_t size, int32_t topDown);
+  int PrepareStream();
+  int StartStreaming();
+  int StopStreaming();
+  int StreamState() const { return streamState_.load(); }
+
+  // Preview window (preview_window.cpp).
+  int SetPreviewWindow(WindowHandle parent, int32_t x, int32_t y, int32_t width, int32_t height);
+  int Close();
+
   device::CZelCnvSdk* Device() { return device_.get(); }
 
  private:
+  static void PreviewThreadEntry(void* camera);
+  void PreviewLoop();
+  void UpdateFrameRate();
+  // The output bitmap of the colour mode the stream was prepared for; null when there is none.
+  imaging::FrameBitmap* OutputBitmap() const;
+  void ConvertToOutput();
+  int CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* destination, int32_t size);
+  int SizeOutputBitmaps(int mode);
+  void PostFrameNotify(uintptr_t wParam, intptr_t lParam);
+
+  void* CreatePreviewWindow();
+  // CreatePreviewWindow and its device context; 0 when either fails.
+  int OpenPreviewWindow();
+  // Releases the device context, destroys the window and unregisters its class.
+  void ClosePreviewWindow();
+  void DrawFrame();
+
   void LoadSettings();
   void SaveSettings();
   void ReadBackFrameSize();
@@ -133,6 +180,30 @@ class CZelCam {
   std::atomic<int32_t> waitTime_{10};
   int32_t samplingRate_ = 1;
   int32_t hiRate_ = 0;
+
+  // Streaming. The preview thread owns everything below up to the window fields while it runs;
+  // the application's thread sets the callback fields only while no preview thread exists.
+  std::atomic<int32_t> previewRun_{0};
+  std::atomic<int32_t> frameReady_{0};
+  // The colour mode the running stream was prepared for: a mode chosen meanwhile takes effect at
+  // the next start, as the bitmaps and the sample width are sized for this one.
+  std::atomic<int32_t> streamColourMode_{-1};
+  platform::Thread* previewThread_ = nullptr;
+  platform::Event* previewDoneEvent_ = nullptr;
+  WindowHandle callbackWindow_ = nullptr;
+  void* callbackBuffer_ = nullptr;
+  int32_t callbackBufferSize_ = 0;
+  int32_t callbackTopDown_ = 0;
+  FrameInfo frameInfo_ = {sizeof(FrameInfo), 0, 0, 0, 0, nullptr};
+  int32_t fpsTenths_ = 0;
+  int32_t fpsFrameCount_ = 0;
+  uint32_t fpsWindowStart_ = 0;
+
+  // Preview window.
+  WindowHandle previewParent_ = nullptr;
+  WindowHandle previewWindow_ = nullptr;
+  platform::SurfaceDc* previewDC_ = nullptr;
+  char windowClassName_[256] = {};
 
   std::mutex errorMutex_;
   int32_t errorStack_[kErrorStackDepth] = {};

@@ -7,6 +7,8 @@ namespace zelcnv::platform {
 
 // Milliseconds since an arbitrary start, wrapping at 2^32 (GetTickCount's contract).
 uint32_t TickCountMs();
+// The multimedia timer in milliseconds, also wrapping at 2^32 (timeGetTime's contract).
+uint32_t MultimediaTimeMs();
 void SleepMs(uint32_t milliseconds);
 // Best effort: raise the calling thread to the highest normal priority.
 void RaiseCurrentThreadPriority();

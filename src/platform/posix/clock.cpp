@@ -16,6 +16,10 @@ uint32_t TickCountMs() {
       std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
+uint32_t MultimediaTimeMs() {
+  return TickCountMs();  // one monotonic millisecond clock serves both
+}
+
 void SleepMs(uint32_t milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
