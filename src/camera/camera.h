@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "device/zel_cnv_sdk.h"
+#include "imaging/avi_recorder.h"
 #include "imaging/frame_bitmap.h"
 #include "platform/thread.h"
 
@@ -133,6 +134,15 @@ class CZelCam {
   int StopStreaming();
   int StreamState() const { return streamState_.load(); }
 
+  // Single frames, still images and recording (single_frames.cpp, recording.cpp).
+  int Capture();
+  int SnapShot(void* buffer, int32_t size, int32_t topDown);
+  int GetImage(void* buffer, int32_t size, int32_t topDown);
+  int SaveImage(const char* fileName, uint32_t fileType);
+  int SaveImageW(const char16_t* fileName, uint32_t fileType);
+  int Record(const char* fileName, int32_t durationMs, int32_t showWindow);
+  int RecordW(const char16_t* fileName, int32_t durationMs, int32_t showWindow);
+
   // Preview window (preview_window.cpp).
   int SetPreviewWindow(WindowHandle parent, int32_t x, int32_t y, int32_t width, int32_t height);
   int Close();
@@ -149,6 +159,19 @@ class CZelCam {
   int CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* destination, int32_t size);
   int SizeOutputBitmaps(int mode);
   void PostFrameNotify(uintptr_t wParam, intptr_t lParam);
+
+  // The output bitmap a copy or a save reads: the streamed colour mode's, or before any stream
+  // the chosen mode's (then still empty). Null for a mode outside the table.
+  imaging::FrameBitmap* CurrentImage() const;
+
+  // Recording: the preview thread hands each frame over as a 24-bit picture, the recorder
+  // thread appends it to the file.
+  static void RecorderThreadEntry(void* camera);
+  void RecorderLoop();
+  void HandFrameToRecorder();
+  void FinishRecording(uint32_t now);
+  // Ends a running recorder thread, finishing its file with the frames written so far.
+  void StopRecording();
 
   void* CreatePreviewWindow();
   // CreatePreviewWindow and its device context; 0 when either fails.
@@ -190,19 +213,32 @@ class CZelCam {
   std::atomic<int32_t> streamColourMode_{-1};
   platform::Thread* previewThread_ = nullptr;
   platform::Event* previewDoneEvent_ = nullptr;
-  WindowHandle callbackWindow_ = nullptr;
-  void* callbackBuffer_ = nullptr;
-  int32_t callbackBufferSize_ = 0;
-  int32_t callbackTopDown_ = 0;
+  std::atomic<WindowHandle> callbackWindow_{nullptr};
+  std::atomic<void*> callbackBuffer_{nullptr};
+  std::atomic<int32_t> callbackBufferSize_{0};
+  std::atomic<int32_t> callbackTopDown_{0};
   FrameInfo frameInfo_ = {sizeof(FrameInfo), 0, 0, 0, 0, nullptr};
   int32_t fpsTenths_ = 0;
   int32_t fpsFrameCount_ = 0;
   uint32_t fpsWindowStart_ = 0;
 
+  // Recording. frameReady_ hands recordFrame_ over: the preview thread fills it only while
+  // frameReady_ is 0 and then sets it; the recorder thread clears it once the frame is written.
+  std::atomic<int32_t> recording_{0};
+  imaging::AviRecorder recorder_;
+  uint32_t recordStartTime_ = 0;
+  uint32_t recordEndTime_ = 0;
+  platform::Thread* recorderThread_ = nullptr;
+  platform::Event* recorderDoneEvent_ = nullptr;
+  imaging::FrameBitmap recordFrame_;    // the 24-bit frame, top row first
+  imaging::FrameBitmap recordScratch_;  // 24-bit intermediate
+  imaging::FrameBitmap recordGrey_;     // 8-bit intermediate
+
   // Preview window.
   WindowHandle previewParent_ = nullptr;
-  WindowHandle previewWindow_ = nullptr;
-  platform::SurfaceDc* previewDC_ = nullptr;
+  // Read by the preview thread, which may meet a window created while it streams.
+  std::atomic<WindowHandle> previewWindow_{nullptr};
+  std::atomic<platform::SurfaceDc*> previewDC_{nullptr};
   char windowClassName_[256] = {};
 
   std::mutex errorMutex_;

@@ -79,14 +79,10 @@ int CZelCam::OpenPreviewWindow() {
 }
 
 void CZelCam::ClosePreviewWindow() {
-  if (previewDC_ != nullptr) {
-    platform::ReleaseWindowDc(previewWindow_, previewDC_);
-    previewDC_ = nullptr;
+  if (platform::SurfaceDc* dc = previewDC_.exchange(nullptr)) {
+    platform::ReleaseWindowDc(previewWindow_.load(), dc);
   }
-  if (previewWindow_ != nullptr) {
-    platform::DestroyPreviewWindow(previewWindow_);
-    previewWindow_ = nullptr;
-  }
+  if (void* window = previewWindow_.exchange(nullptr)) platform::DestroyPreviewWindow(window);
   platform::UnregisterPreviewClass(windowClassName_);
   windowClassName_[0] = '\0';
 }
@@ -127,8 +123,8 @@ void CZelCam::DrawFrame() {
     default:
       return;
   }
-  void* window = previewWindow_;
-  platform::SurfaceDc* dc = previewDC_;
+  void* window = previewWindow_.load();
+  platform::SurfaceDc* dc = previewDC_.load();
   int32_t width = 0, height = 0;
   if (window == nullptr || dc == nullptr || !platform::IsWindowShown(window) ||
       !platform::GetClientSize(window, &width, &height) || width <= 0 || height <= 0) {

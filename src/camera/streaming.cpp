@@ -135,6 +135,8 @@ int CZelCam::StopStreaming() {
     platform::CloseEvent(previewDoneEvent_);
     previewDoneEvent_ = nullptr;
   }
+  // No more frames come: a recording ends with what it has.
+  StopRecording();
   if (streamState_.load() != kStreamIdle) {
     streamState_.store(kStreamIdle);
     if (device_->StopTransfer() != device::kStatusOk) {
@@ -152,8 +154,8 @@ void CZelCam::PreviewThreadEntry(void* camera) {
 }
 
 void CZelCam::PostFrameNotify(uintptr_t wParam, intptr_t lParam) {
-  if (callbackWindow_ != nullptr) {
-    platform::PostWindowMessage(callbackWindow_, kMsgFrameNotify, wParam, lParam);
+  if (WindowHandle window = callbackWindow_.load()) {
+    platform::PostWindowMessage(window, kMsgFrameNotify, wParam, lParam);
   }
 }
 
@@ -180,15 +182,19 @@ void CZelCam::PreviewLoop() {
     frameInfo_.size = sizeof(FrameInfo);
     frameInfo_.width = native.Width();
     frameInfo_.height = native.Height();
-    frameInfo_.buffer = callbackBuffer_;
+    // The callback fields as one set for this frame (a recording start may clear them).
+    void* const buffer = callbackBuffer_.load();
+    const int32_t bufferSize = callbackBufferSize_.load();
+    const int32_t topDown = callbackTopDown_.load();
+    frameInfo_.buffer = buffer;
     frameInfo_.bitsPerPixel = kColourModeBits[streamColourMode_.load()];
     UpdateFrameRate();
     frameInfo_.frameRate = fpsTenths_;
     ConvertToOutput();
-    frameReady_.store(1);
+    HandFrameToRecorder();
     DrawFrame();
-    if (callbackBuffer_ != nullptr && callbackBufferSize_ != 0 &&
-        !CopyOut(*OutputBitmap(), callbackTopDown_, callbackBuffer_, callbackBufferSize_)) {
+    if (buffer != nullptr && bufferSize != 0 &&
+        !CopyOut(*OutputBitmap(), topDown, buffer, bufferSize)) {
       continue;  // the failed copy was reported instead of the frame
     }
     PostFrameNotify(reinterpret_cast<uintptr_t>(&frameInfo_), 0);
