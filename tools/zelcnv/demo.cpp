@@ -1,124 +1,167 @@
-// The demo: attach a simulated converter, let the device library probe, reset and program it,
-// read a single frame, then stream through the transfer thread and report what arrived.
+// The demo: an application's main job through the C API, on a simulated converter. It opens a
+// handle, streams live video into its own buffer with a notification per frame, saves the last
+// frame in every still format, records a clip from the stream and takes a grey snapshot.
 #include "demo.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "ZelCnvSdk.h"
 #include "ZelCnvSim.h"
-#include "device/protocol.h"
-#include "device/zel_cnv_sdk.h"
-#include "model/frame_stamp.h"
-#include "platform/clock.h"
+#include "message_pump.h"
 
 namespace zelcnv::tool {
 
 namespace {
 
-using device::CZelCnvSdk;
-
 constexpr int kDemoDevice = 0;
-constexpr int kSlots = 10;
-constexpr int kPollIntervalMs = 10;
-const char* const kStandardNames[] = {"525-line", "625-line", "525-line 860-sample",
-                                      "625-line 860-sample"};
+constexpr int kNotifyWaitMs = 2000;
+constexpr int kClipMs = 2000;
 
-// The luma of a woven two-byte-sample picture.
-std::vector<uint8_t> Luma(const std::vector<uint8_t>& picture) {
-  std::vector<uint8_t> luma(picture.size() / 2);
-  for (size_t i = 0; i < luma.size(); ++i) luma[i] = picture[2 * i];
-  return luma;
+struct StillFile {
+  const char* name;
+  int type;
+};
+constexpr StillFile kStills[] = {
+    {"frame.bmp", 0}, {"frame.raw", 1}, {"frame.jpg", 2}, {"frame.png", 5}, {"frame.tif", 6}};
+
+long FileSize(const std::string& path) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return -1;
+  std::fseek(file, 0, SEEK_END);
+  const long size = std::ftell(file);
+  std::fclose(file);
+  return size;
 }
 
-bool WritePgm(const std::string& path, int width, int height, const std::vector<uint8_t>& luma) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  std::fprintf(file, "P5\n%d %d\n255\n", width, height);
-  bool ok = std::fwrite(luma.data(), 1, luma.size(), file) == luma.size();
-  return std::fclose(file) == 0 && ok;
+// Error numbers the handle collected, newest first.
+void PrintErrors(int handle) {
+  for (int error = ZelCam_GetLastError(handle); error != 0; error = ZelCam_GetLastError(handle)) {
+    std::printf("  error %d reported\n", error);
+  }
 }
 
-int Fail(const char* what) {
-  std::fprintf(stderr, "zelcnv demo: %s\n", what);
-  ZelSim_Detach(kDemoDevice);
-  return 1;
-}
+class Demo {
+ public:
+  explicit Demo(const DemoOptions& options) : options_(options) {}
+  ~Demo() {
+    if (handle_ != 0) ZelCam_Release(handle_);
+    DestroyNotifyWindow(frames_);
+    DestroyNotifyWindow(app_);
+    ZelSim_Detach(kDemoDevice);
+  }
+
+  int Run() {
+    if (ZelSim_Attach(kDemoDevice, options_.simConfig.c_str()) != 1) {
+      return Fail("the simulator refused the configuration");
+    }
+    std::printf("simulated converter attached (%s)\n", options_.simConfig.c_str());
+    app_ = CreateNotifyWindow();
+    frames_ = CreateNotifyWindow();
+    handle_ = ZelCam_Initialize(app_);
+    if (handle_ == 0) return Fail("no handle");
+    char name[256] = {};
+    ZelCam_GetDeviceName(handle_, kDemoDevice, name, sizeof(name));
+    const int version = ZelCam_GetDllVersion();
+    std::printf("library %d.%d.%d, converter %d \"%s\", frame %d x %d\n", (version >> 16) & 0xFF,
+                (version >> 8) & 0xFF, version & 0xFF, kDemoDevice, name, ZelCam_Width(handle_),
+                ZelCam_Height(handle_));
+    if (!Stream()) return Fail("streaming failed");
+    SaveStills();
+    if (!RecordClip()) return Fail("recording failed");
+    if (!GreySnapshot()) return Fail("the snapshot failed");
+    return 0;
+  }
+
+ private:
+  int Fail(const char* what) {
+    std::fprintf(stderr, "zelcnv demo: %s\n", what);
+    if (handle_ != 0) PrintErrors(handle_);
+    return 1;
+  }
+
+  std::string Path(const char* name) const { return options_.outputDirectory + "/" + name; }
+
+  bool Stream() {
+    ZelCam_SetColorMode(handle_, 24);
+    const int stride = (ZelCam_Width(handle_) * 3 + 3) / 4 * 4;
+    buffer_.assign(static_cast<size_t>(stride) * ZelCam_Height(handle_), 0);
+    if (ZelCam_CallBackPreview(handle_, frames_, buffer_.data(), static_cast<int>(buffer_.size()),
+                               1) != 1) {
+      return false;
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(options_.seconds);
+    int frames = 0, errors = 0, rate = 0, width = 0, height = 0;
+    Notification note{};
+    while (std::chrono::steady_clock::now() < end &&
+           NextNotification(frames_, &note, kNotifyWaitMs)) {
+      if (note.message != MSG_FRAME_NOTIFY) continue;
+      if (note.wParam == 0) {
+        ++errors;
+        std::printf("  frame notification with error %ld\n", static_cast<long>(note.lParam));
+        if (note.lParam == ERR_TRANSFER_STOPPED) break;
+        continue;
+      }
+      const FrameInfo* info = reinterpret_cast<const FrameInfo*>(note.wParam);
+      width = info->width;
+      height = info->height;
+      rate = info->frameRate;
+      ++frames;
+    }
+    const int stopped = ZelCam_StopPreview(handle_);
+    std::printf(
+        "streamed %d s: %d frames of %d x %d at 24 bits, measured %d.%d frames/s, %d "
+        "errors, stop %s\n",
+        options_.seconds, frames, width, height, rate / 10, rate % 10, errors,
+        stopped == 1 ? "clean" : "reported a transfer error");
+    return frames > 0 && stopped == 1;
+  }
+
+  void SaveStills() {
+    for (const StillFile& still : kStills) {
+      const std::string path = Path(still.name);
+      const int saved = ZelCam_SaveImage(handle_, path.c_str(), still.type);
+      std::printf("saved %s (type %d): %s, %ld bytes\n", path.c_str(), still.type,
+                  saved == 1 ? "ok" : "FAILED", FileSize(path));
+    }
+  }
+
+  bool RecordClip() {
+    const std::string path = Path("clip.avi");
+    if (ZelCam_Record(handle_, path.c_str(), kClipMs, 0) != 1) return false;
+    // The recording ends with the first frame after its time; stopping the stream then finishes
+    // the file in any case.
+    std::this_thread::sleep_for(std::chrono::milliseconds(kClipMs + 500));
+    const int stopped = ZelCam_StopPreview(handle_);
+    std::printf("recorded %s (%d ms from the stream): %ld bytes\n", path.c_str(), kClipMs,
+                FileSize(path));
+    return stopped == 1;
+  }
+
+  bool GreySnapshot() {
+    ZelCam_SetColorMode(handle_, 8);
+    if (ZelCam_SnapShot(handle_, nullptr, 0, 0) != 1) return false;
+    const std::string path = Path("snapshot-grey.png");
+    const int saved = ZelCam_SaveImage(handle_, path.c_str(), 5);
+    std::printf("grey snapshot saved as %s: %s\n", path.c_str(), saved == 1 ? "ok" : "FAILED");
+    return saved == 1;
+  }
+
+  const DemoOptions& options_;
+  HWND app_ = nullptr;
+  HWND frames_ = nullptr;
+  int handle_ = 0;
+  std::vector<uint8_t> buffer_;
+};
 
 }  // namespace
 
 int RunDemo(const DemoOptions& options) {
-  if (ZelSim_Attach(kDemoDevice, options.simConfig.c_str()) != 1) {
-    std::fprintf(stderr, "zelcnv demo: the simulator refused \"%s\"\n", options.simConfig.c_str());
-    return 1;
-  }
-  CZelCnvSdk lib(kSlots);  // probes devices 0..7, selects 0 and resets it
-  std::printf("simulated converter attached (%s)\n", options.simConfig.c_str());
-  std::printf("probe: present");
-  for (int i = 0; i < CZelCnvSdk::GetDeviceCount(); ++i) {
-    if (lib.IsPresent(i)) std::printf(" %d", i);
-  }
-  std::printf("; using %s\n", lib.DevicePath());
-
-  std::printf("registers 0x00-0x0F:");
-  for (int reg = 0; reg < 0x10; ++reg) {
-    int value = 0;
-    if (lib.ReadRegister(reg, &value)) {
-      std::printf(" %02X", value);
-    } else {
-      std::printf(" --");
-    }
-  }
-  std::printf("\n");
-
-  // Wide LowSpeed: the 720-sample lines, all the lines a field has.
-  lib.SetSamplingClock(0);
-  const int standard = lib.DetectVideoStandard();
-  lib.SetVideoFormat(device::kModeWideLowSpeed | standard);
-  lib.SetSampleWidth(1);
-  int width = 0, height = 0;
-  lib.GetFrameRect(nullptr, nullptr, &width, &height, nullptr);
-  std::printf("video standard %d (%s): %d x %d, %d samples per frame, %d bytes per transfer\n",
-              standard, kStandardNames[standard], width, height, lib.SamplesPerFrame(),
-              lib.FrameBytes());
-
-  std::vector<uint8_t> picture(static_cast<size_t>(width) * height * 2);
-  if (lib.ReadSingleFrame() != device::kStatusOk) return Fail("single frame read failed");
-  lib.DecodeSingleFrame(picture.data(), 0, 0, device::kSelectorCopyFrame);
-  uint32_t sequence = 0;
-  zelsim::ReadFrameStamp(picture.data(), 2, &sequence);
-  std::string single = options.outputDirectory + "/single-frame.pgm";
-  std::printf("single frame: sequence %u, luma written to %s\n", sequence,
-              WritePgm(single, width, height, Luma(picture)) ? single.c_str() : "(write failed)");
-
-  if (lib.StartTransfer() != device::kStatusOk) return Fail("could not start the transfer");
-  const uint32_t start = platform::TickCountMs();
-  int consumed = 0, dropped = 0;
-  int64_t previous = -1;
-  while (platform::TickCountMs() - start < static_cast<uint32_t>(options.seconds) * 1000u) {
-    platform::SleepMs(kPollIntervalMs);
-    int poll = lib.PollFrame();
-    if (poll == device::kPollTransferFailed) break;
-    if (poll != device::kPollNewFrame) continue;
-    lib.DecodeRingFrame(picture.data(), 0, 0, device::kSelectorCopyFrame);
-    if (zelsim::ReadFrameStamp(picture.data(), 2, &sequence)) {
-      if (previous >= 0) dropped += static_cast<int>(sequence - previous - 1);
-      previous = sequence;
-    }
-    ++consumed;
-  }
-  const int status = lib.StopTransfer();
-  const int transfers = lib.Transfer().transferCount.load();
-  const uint32_t ticks = lib.LastTransferTicks();
-  std::printf("streamed %d frames in %u ms (%.2f frames/s), final status %d\n", transfers, ticks,
-              ticks != 0 ? transfers * 1000.0 / ticks : 0.0, status);
-  std::printf("consumer decoded %d frames, last sequence %lld, %d skipped by the ring\n", consumed,
-              static_cast<long long>(previous), dropped);
-  std::string last = options.outputDirectory + "/stream-frame.pgm";
-  std::printf("last streamed frame's luma written to %s\n",
-              WritePgm(last, width, height, Luma(picture)) ? last.c_str() : "(write failed)");
-  ZelSim_Detach(kDemoDevice);
-  return status == device::kStatusOk ? 0 : 1;
+  Demo demo(options);
+  return demo.Run();
 }
 
 }  // namespace zelcnv::tool

@@ -1,4 +1,4 @@
-// The demo: what the library can do today, on a simulated converter.
+// The demo: an application's main job through the library, on a simulated converter.
 #pragma once
 
 #include <string>

@@ -10,8 +10,8 @@ namespace {
 void Usage() {
   std::fprintf(stderr,
                "usage: zelcnv demo [--seconds N] [--out DIR] [--sim CONFIG]\n"
-               "  demo   attach a simulated converter, talk to it through the transport and\n"
-               "         stream frames through the transfer thread\n");
+               "  demo   attach a simulated converter and use it through the library: stream,\n"
+               "         save the last frame in every still format, record a clip, snapshot\n");
 }
 
 }  // namespace
