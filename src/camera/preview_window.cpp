@@ -95,6 +95,8 @@ int CZelCam::Close() {
 }
 
 void CZelCam::DrawFrame() {
+  // Without a window there is nothing to prepare a picture for.
+  if (previewWindow_.load() == nullptr || previewDC_.load() == nullptr) return;
   const int mode = streamColourMode_.load();
   imaging::FrameBitmap* source = nullptr;
   switch (mode) {
