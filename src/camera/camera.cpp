@@ -15,7 +15,11 @@ CZelCam::CZelCam() : fpsWindowStart_(platform::MultimediaTimeMs()) {}
 CZelCam::~CZelCam() {
   SaveSettings();
   // Streaming and the preview window go before the device and the bitmaps they use.
-  if (device_) Close();
+  if (device_) {
+    Close();
+  } else {
+    ClosePreviewWindow();
+  }
   device_.reset();
   for (auto& bitmap : bitmaps_) bitmap.reset();
 }
