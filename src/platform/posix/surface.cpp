@@ -140,6 +140,7 @@ struct Axis {
 bool Transfer(SurfaceDc* dstDc, SurfaceDc* srcDc, const Axis& xs, const Axis& ys) {
   std::shared_ptr<Section> dst, src;
   RgbQuad colors[kColorTableEntries];
+  uint32_t colorCount = 0;
   {
     Table& t = Surfaces();
     std::lock_guard lock(t.mutex);
@@ -151,10 +152,18 @@ bool Transfer(SurfaceDc* dstDc, SurfaceDc* srcDc, const Axis& xs, const Axis& ys
     if (dst == nullptr || src == nullptr) return false;
     // The table is copied, so that a concurrent SetDcColorTable cannot tear a transfer.
     std::memcpy(colors, src->colors, sizeof colors);
+    colorCount = src->colorCount;
   }
   if (!Convertible(dst->bitCount, src->bitCount)) return false;
   const int dstBytes = dst->bitCount / 8, srcBytes = src->bitCount / 8;
   const bool rawCopy = dst->bitCount == src->bitCount;
+  // 8-bit sources: the colour of every index looked up once per transfer, not once per pixel.
+  Bgr palette[kColorTableEntries] = {};
+  if (src->bitCount == 8) {
+    for (uint32_t i = 0; i < colorCount && i < kColorTableEntries; ++i) {
+      palette[i] = {colors[i].rgbBlue, colors[i].rgbGreen, colors[i].rgbRed};
+    }
+  }
   // Rows copied left to right at the same size are clipped once and moved as spans.
   const bool straightColumns = xs.extent > 0 && xs.srcExtent == xs.extent;
   int64_t first = 0, last = 0;
@@ -173,6 +182,14 @@ bool Transfer(SurfaceDc* dstDc, SurfaceDc* srcDc, const Axis& xs, const Axis& ys
       const uint8_t* s = sRow + (xs.srcOrigin + first) * srcBytes;
       if (rawCopy) {
         std::memmove(d, s, static_cast<size_t>((last - first) * dstBytes));
+      } else if (src->bitCount == 8) {
+        for (int64_t j = first; j < last; ++j, d += dstBytes, ++s) {
+          const Bgr c = palette[*s];
+          d[0] = c.b;
+          d[1] = c.g;
+          d[2] = c.r;
+          if (dstBytes == 4) d[3] = 0;
+        }
       } else {
         for (int64_t j = first; j < last; ++j, d += dstBytes, s += srcBytes) {
           WriteBgr(dst->bitCount, ReadBgr(*src, colors, s), d);
