@@ -6,46 +6,12 @@
 
 #include "platform/preview_window.h"
 #include "platform/surface.h"
+#include "test_surface.h"
 
 namespace zelcnv::platform {
 namespace {
 
 constexpr char kClass[] = "ZelCnvPreviewSeamTest";
-
-// A 24-bit bottom-up picture in its own memory device context.
-class Picture {
- public:
-  Picture(int width, int height) {
-    BitmapInfo info = {};
-    info.bmiHeader = {
-        kBitmapInfoHeaderSize, width, height, 1, 24, kBitmapCompressionRgb, 0, 0, 0, 0, 0};
-    section_ = CreateDibSection(nullptr, info, &bits_);
-    dc_ = CreateMemoryDc();
-    previous_ = SelectDibSection(dc_, section_);
-    stride_ = (width * 3 + 3) / 4 * 4;
-    height_ = height;
-  }
-  ~Picture() {
-    RestoreSurfaceObject(dc_, previous_);
-    DeleteDibSection(section_);
-    DeleteMemoryDc(dc_);
-  }
-  Picture(const Picture&) = delete;
-  Picture& operator=(const Picture&) = delete;
-
-  bool Ready() const { return bits_ != nullptr && dc_ != nullptr && previous_ != nullptr; }
-  SurfaceDc* Dc() const { return dc_; }
-  // Picture row y (top = 0), pixel x: blue, green, red.
-  uint8_t* Pixel(int x, int y) { return bits_ + (height_ - 1 - y) * stride_ + 3 * x; }
-
- private:
-  DibSection* section_ = nullptr;
-  SurfaceDc* dc_ = nullptr;
-  SurfaceObject* previous_ = nullptr;
-  uint8_t* bits_ = nullptr;
-  int stride_ = 0;
-  int height_ = 0;
-};
 
 class PreviewWindowSeamTest : public ::testing::Test {
  protected:
@@ -102,11 +68,11 @@ TEST_F(PreviewWindowSeamTest, WhatIsDrawnIntoTheWindowIsThere) {
   SurfaceDc* dc = GetWindowDc(window_);
   ASSERT_NE(dc, nullptr);
 
-  Picture source(64, 48), readBack(64, 48);
+  Surface source(64, 48, 24), readBack(64, 48, 24);
   ASSERT_TRUE(source.Ready() && readBack.Ready());
   for (int y = 0; y < 48; ++y) {
     for (int x = 0; x < 64; ++x) {
-      uint8_t* p = source.Pixel(x, y);
+      uint8_t* p = source.At(x, y);
       p[0] = static_cast<uint8_t>(4 * x);
       p[1] = static_cast<uint8_t>(5 * y);
       p[2] = static_cast<uint8_t>(x ^ y);
@@ -116,8 +82,7 @@ TEST_F(PreviewWindowSeamTest, WhatIsDrawnIntoTheWindowIsThere) {
   ASSERT_TRUE(BlitSurface(readBack.Dc(), 0, 0, 64, 48, dc, 0, 0));
   for (int y : {0, 17, 47}) {
     for (int x : {0, 31, 63}) {
-      EXPECT_EQ(std::memcmp(readBack.Pixel(x, y), source.Pixel(x, y), 3), 0)
-          << "at " << x << ", " << y;
+      EXPECT_EQ(std::memcmp(readBack.At(x, y), source.At(x, y), 3), 0) << "at " << x << ", " << y;
     }
   }
   ReleaseWindowDc(window_, dc);
