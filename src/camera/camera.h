@@ -159,6 +159,8 @@ class CZelCam {
   int CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* destination, int32_t size);
   int SizeOutputBitmaps(int mode);
   void PostFrameNotify(uintptr_t wParam, intptr_t lParam);
+  // The preview thread reads the four callback fields afresh for every frame.
+  void SetCallback(WindowHandle window, void* buffer, int32_t size, int32_t topDown);
 
   // The output bitmap a copy or a save reads: the streamed colour mode's, or before any stream
   // the chosen mode's (then still empty). Null for a mode outside the table.

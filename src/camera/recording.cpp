@@ -27,10 +27,7 @@ int CZelCam::Record(const char* fileName, int32_t durationMs, int32_t showWindow
     }
     StopRecording();
   }
-  callbackWindow_.store(nullptr);
-  callbackBuffer_.store(nullptr);
-  callbackBufferSize_.store(0);
-  callbackTopDown_.store(0);
+  SetCallback(nullptr, nullptr, 0, 0);
   // A window that already shows the stream keeps showing it.
   if (showWindow != 0 && previewWindow_.load() == nullptr && !OpenPreviewWindow()) {
     PushError(kErrWindow);

@@ -254,16 +254,20 @@ int CZelCam::CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* 
   return 1;
 }
 
+void CZelCam::SetCallback(WindowHandle window, void* buffer, int32_t size, int32_t topDown) {
+  callbackWindow_.store(window);
+  callbackBuffer_.store(buffer);
+  callbackBufferSize_.store(size);
+  callbackTopDown_.store(topDown);
+}
+
 int CZelCam::Preview(WindowHandle window, void* buffer, int32_t size, int32_t topDown) {
   const int32_t state = streamState_.load();
   if (state == kStreamRunning || state == kStreamArmed) {
     PushError(kErrNotReady);
     return 0;
   }
-  callbackWindow_ = window;
-  callbackBuffer_ = buffer;
-  callbackBufferSize_ = size;
-  callbackTopDown_ = topDown;
+  SetCallback(window, buffer, size, topDown);
   if (!OpenPreviewWindow()) {
     PushError(kErrWindow);
     return 0;
