@@ -132,7 +132,6 @@ class CZelCam {
   int PrepareStream();
   int StartStreaming();
   int StopStreaming();
-  int StreamState() const { return streamState_.load(); }
 
   // Single frames, still images and recording (single_frames.cpp, recording.cpp).
   int Capture();
@@ -206,8 +205,8 @@ class CZelCam {
   int32_t samplingRate_ = 1;
   int32_t hiRate_ = 0;
 
-  // Streaming. The preview thread owns everything below up to the window fields while it runs;
-  // the application's thread sets the callback fields only while no preview thread exists.
+  // Streaming. While the preview thread runs it alone writes the bitmaps, frameInfo_ and the
+  // frame-rate fields; the callback fields are atomics, as a recording start clears them.
   std::atomic<int32_t> previewRun_{0};
   std::atomic<int32_t> frameReady_{0};
   // The colour mode the running stream was prepared for: a mode chosen meanwhile takes effect at
