@@ -161,6 +161,53 @@ TEST_F(StreamingTest, FrameRateIsMeasuredInTenthsOfFramesPerSecond) {
   EXPECT_LE(info->frameRate, 310);
 }
 
+TEST_F(StreamingTest, AColourModeChosenWhileStreamingAppliesFromTheNextStart) {
+  Open("timing=manual", 8);
+  const int greyStride = (width_ + 3) / 4 * 4;
+  std::vector<uint8_t> buffer(static_cast<size_t>(greyStride) * height_);
+  ASSERT_EQ(ZelCam_CallBackPreview(handle_, frames_.handle(), buffer.data(),
+                                   static_cast<int>(buffer.size()), 1),
+            1);
+  ASSERT_EQ(ZelCam_SetColorMode(handle_, 24), 1);
+  ASSERT_EQ(ZelSim_InjectFault(0, "release=1"), 1);
+  ReceivedMessage message = NextFrameMessage();
+  ASSERT_NE(message.wParam, 0u) << "the grey buffer still takes the grey frame";
+  EXPECT_EQ(reinterpret_cast<const FrameInfo*>(message.wParam)->bitsPerPixel, 8);
+  EXPECT_EQ(StampOfRow(buffer, greyStride, 0, 1).line, zelsim::kStampLineFirst);
+  ASSERT_EQ(StopManualStream(), 1);
+
+  // From the next start the frames are colour, and the grey-sized buffer is too small.
+  ASSERT_EQ(ZelCam_CallBackPreview(handle_, frames_.handle(), buffer.data(),
+                                   static_cast<int>(buffer.size()), 1),
+            1);
+  ASSERT_EQ(ZelSim_InjectFault(0, "release=1"), 1);
+  message = NextFrameMessage();
+  EXPECT_EQ(message.wParam, 0u);
+  EXPECT_EQ(message.lParam, ERR_BUFFER);
+  ASSERT_EQ(StopManualStream(), 1);
+}
+
+TEST_F(StreamingTest, DamagedStoredSettingsNeitherHangNorOverrun) {
+  // A colour mode outside the table: nothing to size, so the stream does not start.
+  ASSERT_EQ(ZelSim_Attach(0, "timing=free"), 1);
+  StoreSetting("Color", 7);
+  handle_ = ZelCam_Initialize(nullptr);
+  EXPECT_EQ(ZelCam_GetColorMode(handle_), -1);
+  EXPECT_EQ(ZelCam_StartPreview(handle_), 0);
+  EXPECT_EQ(ZelCam_GetLastError(handle_), ERR_NOT_READY);
+  EXPECT_EQ(ZelCam_GetLastError(handle_), ERR_BUFFER);
+  ASSERT_EQ(ZelCam_Release(handle_), 1);
+
+  // A wait time below 0 streams without pausing, and the stop still returns.
+  StoreSetting("Color", 0);
+  StoreSetting("WaitTime", 0xFFFFFFFFu);
+  handle_ = ZelCam_Initialize(nullptr);
+  EXPECT_EQ(ZelCam_GetWaitTime(handle_), -1);
+  ASSERT_EQ(ZelCam_CallBackPreview(handle_, frames_.handle(), nullptr, 0, 0), 1);
+  for (int frame = 0; frame < 3; ++frame) EXPECT_NE(NextFrameMessage().wParam, 0u);
+  EXPECT_EQ(ZelCam_StopPreview(handle_), 1);
+}
+
 TEST_F(StreamingTest, PreviewWindowsOpenAndCloseWithTheStream) {
   Open("timing=free", 24);
   EXPECT_EQ(ZelCam_Close(handle_), 1) << "no window yet";

@@ -38,6 +38,9 @@ class TestWindow {
 
 // Removes the per-user settings the library persists (a test's handles start from defaults).
 void ClearSettingsStore();
+// Stores `value` under `name` among the main settings, as a damaged or hand-edited store might
+// hold it (the library checks nothing it loads).
+void StoreSetting(const char* name, uint32_t value);
 
 // Detaches every simulated converter and clears the settings store before each test.
 class ApiTest : public ::testing::Test {

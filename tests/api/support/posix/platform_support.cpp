@@ -2,6 +2,7 @@
 // tests point at a directory of their own.
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <unistd.h>
@@ -44,6 +45,13 @@ int TestWindow::Drain() {
   int count = 0;
   while (ZelCnv_GetMessage(window_, nullptr, 0) == 1) ++count;
   return count;
+}
+
+void StoreSetting(const char* name, uint32_t value) {
+  const std::filesystem::path dir = std::filesystem::path(ConfigHome()) / "ZelCnvSdk";
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "settings.ini", std::ios::app) << "[Software\\Velmora\\ZelCnvSdk]\n"
+                                                     << name << " = " << value << "\n";
 }
 
 void ClearSettingsStore() {

@@ -58,6 +58,17 @@ int TestWindow::Drain() {
   return count;
 }
 
+void StoreSetting(const char* name, uint32_t value) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  const DWORD data = value;
+  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
+  RegCloseKey(key);
+}
+
 void ClearSettingsStore() {
   RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
 }
