@@ -55,7 +55,11 @@ enum StreamState : int32_t { kStreamIdle = 0, kStreamRunning = 1, kStreamArmed =
 constexpr int32_t kPreviewControlId = 6540;
 
 // Colour mode index 0..5 and its bits per pixel.
+enum ColourModeIndex : int { kMode8, kMode16, kMode24, kMode32, kMode48, kMode64 };
 constexpr int kColourModeBits[] = {8, 16, 24, 32, 48, 64};
+
+// Frames are decoded by weaving the two fields, without the colour decode.
+constexpr int kDecodeSelector = 1;
 constexpr int kColourModeCount = 6;
 constexpr int kDefaultColourMode = 2;  // 24 bits
 

@@ -14,8 +14,6 @@ namespace {
 constexpr char kChildTitle[] = "ActiveMovie Window";
 constexpr char kOwnTitle[] = "Active Window";
 
-enum ColourModeIndex : int { kMode8, kMode16, kMode24, kMode32, kMode48, kMode64 };
-
 }  // namespace
 
 int CZelCam::SetPreviewWindow(WindowHandle parent, int32_t x, int32_t y, int32_t width,

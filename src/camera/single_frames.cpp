@@ -9,8 +9,7 @@ namespace zelcnv::camera {
 
 namespace {
 
-constexpr int kDecodeSelector = 1;  // weave the two fields, no colour decode
-constexpr int kNameBytes = 1024;    // a converted file name with its terminator
+constexpr int kNameBytes = 1024;  // a converted file name with its terminator
 
 }  // namespace
 

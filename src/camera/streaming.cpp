@@ -14,9 +14,6 @@ namespace zelcnv::camera {
 namespace {
 
 constexpr uint32_t kFpsWindowMs = 1000;
-constexpr int kDecodeSelector = 1;  // weave the two fields, no colour decode
-
-enum ColourModeIndex : int { kMode8, kMode16, kMode24, kMode32, kMode48, kMode64 };
 
 }  // namespace
 
