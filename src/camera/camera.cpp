@@ -10,7 +10,10 @@
 
 namespace zelcnv::camera {
 
-CZelCam::CZelCam() : fpsWindowStart_(platform::MultimediaTimeMs()) {}
+CZelCam::CZelCam()
+    : frameInfo_(AcquireFrameRecord()), fpsWindowStart_(platform::MultimediaTimeMs()) {
+  if (frameInfo_ != nullptr) *frameInfo_ = {sizeof(FrameInfo), 0, 0, 0, 0, nullptr};
+}
 
 CZelCam::~CZelCam() {
   SaveSettings();
@@ -22,13 +25,15 @@ CZelCam::~CZelCam() {
   }
   device_.reset();
   for (auto& bitmap : bitmaps_) bitmap.reset();
+  // Notifications still queued may point at the record: it is only handed back.
+  ReturnFrameRecord(frameInfo_);
 }
 
 int CZelCam::Initialize(WindowHandle appWindow) {
   device_.reset(new (std::nothrow) device::CZelCnvSdk(kRingSlots));
   for (auto& bitmap : bitmaps_) bitmap.reset(new (std::nothrow) imaging::FrameBitmap);
   appWindow_ = appWindow;  // before any check, so the error below reaches the window
-  bool complete = device_ != nullptr;
+  bool complete = device_ != nullptr && frameInfo_ != nullptr;
   for (const auto& bitmap : bitmaps_) complete = complete && bitmap != nullptr;
   if (!complete) {
     PushError(kErrBuffer);

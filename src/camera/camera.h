@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 
+#include "camera/frame_record.h"
 #include "device/zel_cnv_sdk.h"
 #include "imaging/avi_recorder.h"
 #include "imaging/frame_bitmap.h"
@@ -37,17 +38,6 @@ enum ErrorNumber : int {
 
 constexpr uint32_t kMsgFrameNotify = 0x8002;
 constexpr uint32_t kMsgErrorNotify = 0x8003;
-
-// The record whose address travels with every frame notification; the application reads it in
-// place, so its layout is the public FrameInfo's.
-struct FrameInfo {
-  int32_t size;
-  int32_t width;
-  int32_t height;
-  int32_t bitsPerPixel;
-  int32_t frameRate;  // tenths of frames per second
-  void* buffer;
-};
 
 // Streaming states.
 enum StreamState : int32_t { kStreamIdle = 0, kStreamRunning = 1, kStreamArmed = 2 };
@@ -151,11 +141,16 @@ class CZelCam {
   int Close();
 
   device::CZelCnvSdk* Device() { return device_.get(); }
+  // Exports on this object take turns; one thread may re-enter (through its window procedure).
+  std::recursive_mutex& CallMutex() { return callMutex_; }
 
  private:
   static void PreviewThreadEntry(void* camera);
   void PreviewLoop();
   void UpdateFrameRate();
+  // Fills the frame record, copies the output picture into the application's buffer and
+  // announces the frame.
+  void DeliverFrame(int32_t width, int32_t height);
   // The output bitmap of the colour mode the stream was prepared for; null when there is none.
   imaging::FrameBitmap* OutputBitmap() const;
   void ConvertToOutput();
@@ -209,8 +204,10 @@ class CZelCam {
   int32_t samplingRate_ = 1;
   int32_t hiRate_ = 0;
 
-  // Streaming. While the preview thread runs it alone writes the bitmaps, frameInfo_ and the
-  // frame-rate fields; the callback fields are atomics, as a recording start clears them.
+  // Streaming. While the preview thread runs it alone writes the bitmaps, the frame record and
+  // the frame-rate fields. The callback fields change under callbackMutex_, which the preview
+  // thread holds from reading them until the frame is copied and announced: once a change has
+  // returned, nothing more lands in the buffer it withdrew.
   std::atomic<int32_t> previewRun_{0};
   std::atomic<int32_t> frameReady_{0};
   // The colour mode the running stream was prepared for: a mode chosen meanwhile takes effect at
@@ -218,11 +215,15 @@ class CZelCam {
   std::atomic<int32_t> streamColourMode_{-1};
   platform::Thread* previewThread_ = nullptr;
   platform::Event* previewDoneEvent_ = nullptr;
+  // Signalled to cut the preview thread's wait between polls short when streaming stops.
+  platform::Event* previewWakeEvent_ = nullptr;
+  std::mutex callbackMutex_;
   std::atomic<WindowHandle> callbackWindow_{nullptr};
   std::atomic<void*> callbackBuffer_{nullptr};
   std::atomic<int32_t> callbackBufferSize_{0};
   std::atomic<int32_t> callbackTopDown_{0};
-  FrameInfo frameInfo_ = {sizeof(FrameInfo), 0, 0, 0, 0, nullptr};
+  // Outlives this object (frame_record.h); null only when memory ran out.
+  FrameInfo* frameInfo_ = nullptr;
   int32_t fpsTenths_ = 0;
   int32_t fpsFrameCount_ = 0;
   uint32_t fpsWindowStart_ = 0;
@@ -246,6 +247,7 @@ class CZelCam {
   std::atomic<platform::SurfaceDc*> previewDC_{nullptr};
   char windowClassName_[256] = {};
 
+  std::recursive_mutex callMutex_;
   std::mutex errorMutex_;
   int32_t errorStack_[kErrorStackDepth] = {};
 };

@@ -83,6 +83,9 @@ int CZelCam::SetDeviceNumber(int index) {
   if (device_->Reset(index) != device::kStatusOk) return PushError(kErrNoDevice), 0;
   platform::SleepMs(kFormatSettleMs);
   device_->SetVideoFormat(FormatCode(standard));
+  // Armed pictures were sized for the geometry before the change, which another device or
+  // another standard need not share: arm again for the new one, or disarm.
+  if (streamState_.load() == kStreamArmed && !PrepareStream()) streamState_.store(kStreamIdle);
   return 1;
 }
 

@@ -53,9 +53,11 @@ int CZelCam::SnapShot(void* buffer, int32_t size, int32_t topDown) {
     return 0;
   }
   imaging::FrameBitmap& native = *bitmaps_[kNativeBitmap];
-  if (device_->DecodeSingleFrame(native.Bits(), 0, 0, kDecodeSelector) != device::kStatusOk) {
-    PostFrameNotify(0, kErrCapture);
+  const size_t nativeBytes = size_t(native.Stride()) * size_t(native.Height());
+  if (device_->DecodeSingleFrame(native.Bits(), nativeBytes, 0, 0, kDecodeSelector) !=
+      device::kStatusOk) {
     PushError(kErrCapture);
+    PostFrameNotify(0, kErrCapture);
     return 0;
   }
   ConvertToOutput();

@@ -48,6 +48,13 @@ int CZelCam::SizeOutputBitmaps(int mode) {
 }
 
 int CZelCam::PrepareStream() {
+  // An object whose initialisation ran out of memory has nothing to stream into.
+  bool complete = frameInfo_ != nullptr;
+  for (const auto& bitmap : bitmaps_) complete = complete && bitmap != nullptr;
+  if (!complete) {
+    PushError(kErrBuffer);
+    return 0;
+  }
   if (!device_->IsPresent(device_->GetDeviceIndex())) {
     PushError(kErrNoDevice);
     return 0;
@@ -98,10 +105,11 @@ int CZelCam::StartStreaming() {
   }
   previewRun_.store(1);
   previewDoneEvent_ = platform::CreateManualEvent();
-  if (previewDoneEvent_ != nullptr) {
+  previewWakeEvent_ = platform::CreateManualEvent();
+  if (previewDoneEvent_ != nullptr && previewWakeEvent_ != nullptr) {
     previewThread_ = platform::StartThread(&CZelCam::PreviewThreadEntry, this, false);
   }
-  if (previewDoneEvent_ == nullptr || previewThread_ == nullptr) {
+  if (previewThread_ == nullptr) {
     StopStreaming();
     PushError(kErrThread);
     return 0;
@@ -121,16 +129,18 @@ int CZelCam::StopStreaming() {
     return 0;
   }
   previewRun_.store(0);
+  // Whatever the wait between polls, the thread leaves at once instead of finishing it.
+  platform::SignalEvent(previewWakeEvent_);
   if (previewThread_ != nullptr) {
-    // The thread signals the event as its last act; a thread that never started has no event
-    // to wait for, and a start that failed left no thread.
+    // The thread signals the event as its last act; closing the thread waits until it has left
+    // the library's code. A start that failed left no thread.
     platform::WaitEvent(previewDoneEvent_, platform::kWaitForever);
     platform::CloseThread(previewThread_);
     previewThread_ = nullptr;
   }
-  if (previewDoneEvent_ != nullptr) {
-    platform::CloseEvent(previewDoneEvent_);
-    previewDoneEvent_ = nullptr;
+  for (platform::Event** event : {&previewDoneEvent_, &previewWakeEvent_}) {
+    platform::CloseEvent(*event);
+    *event = nullptr;
   }
   // No more frames come: a recording ends with what it has.
   StopRecording();
@@ -158,44 +168,55 @@ void CZelCam::PostFrameNotify(uintptr_t wParam, intptr_t lParam) {
 
 void CZelCam::PreviewLoop() {
   imaging::FrameBitmap& native = *bitmaps_[kNativeBitmap];
+  const size_t nativeBytes = size_t(native.Stride()) * size_t(native.Height());
   while (previewRun_.load() != 0) {
-    // A damaged stored interval below 0 would be an endless sleep on Windows.
+    // A damaged stored interval below 0 would be an endless wait on Windows. A stop cuts the
+    // wait short.
     const int32_t wait = waitTime_.load();
-    platform::SleepMs(static_cast<uint32_t>(wait > 0 ? wait : 0));
+    if (platform::WaitEvent(previewWakeEvent_, static_cast<uint32_t>(wait > 0 ? wait : 0))) {
+      continue;
+    }
     if (previewRun_.load() != 1) continue;
     const int poll = device_->PollFrame();
     if (poll == device::kPollTransferFailed) {
       previewRun_.store(0);
-      PostFrameNotify(0, kErrTransferStopped);
+      // On the stack before it is announced: a window procedure reading the error on the
+      // notification finds it.
       PushError(kErrTransferStopped);
+      PostFrameNotify(0, kErrTransferStopped);
       break;
     }
     if (poll != device::kPollNewFrame) continue;
-    if (device_->DecodeRingFrame(native.Bits(), 0, 0, kDecodeSelector) != device::kStatusOk) {
-      PostFrameNotify(0, kErrCapture);
+    if (device_->DecodeRingFrame(native.Bits(), nativeBytes, 0, 0, kDecodeSelector) !=
+        device::kStatusOk) {
       PushError(kErrCapture);
+      PostFrameNotify(0, kErrCapture);
       continue;
     }
-    frameInfo_.size = sizeof(FrameInfo);
-    frameInfo_.width = native.Width();
-    frameInfo_.height = native.Height();
-    // The callback fields as one set for this frame (a recording start may clear them).
-    void* const buffer = callbackBuffer_.load();
-    const int32_t bufferSize = callbackBufferSize_.load();
-    const int32_t topDown = callbackTopDown_.load();
-    frameInfo_.buffer = buffer;
-    frameInfo_.bitsPerPixel = kColourModeBits[streamColourMode_.load()];
-    UpdateFrameRate();
-    frameInfo_.frameRate = fpsTenths_;
     ConvertToOutput();
     HandFrameToRecorder();
     DrawFrame();
-    if (buffer != nullptr && bufferSize != 0 &&
-        !CopyOut(*OutputBitmap(), topDown, buffer, bufferSize)) {
-      continue;  // the failed copy was reported instead of the frame
-    }
-    PostFrameNotify(reinterpret_cast<uintptr_t>(&frameInfo_), 0);
+    DeliverFrame(native.Width(), native.Height());
   }
+}
+
+void CZelCam::DeliverFrame(int32_t width, int32_t height) {
+  // The callback fields hold still from here until the frame is announced.
+  std::lock_guard callback(callbackMutex_);
+  void* const buffer = callbackBuffer_.load();
+  const int32_t bufferSize = callbackBufferSize_.load();
+  frameInfo_->size = sizeof(FrameInfo);
+  frameInfo_->width = width;
+  frameInfo_->height = height;
+  frameInfo_->buffer = buffer;
+  frameInfo_->bitsPerPixel = kColourModeBits[streamColourMode_.load()];
+  UpdateFrameRate();
+  frameInfo_->frameRate = fpsTenths_;
+  if (buffer != nullptr && bufferSize != 0 &&
+      !CopyOut(*OutputBitmap(), callbackTopDown_.load(), buffer, bufferSize)) {
+    return;  // the failed copy was reported instead of the frame
+  }
+  PostFrameNotify(reinterpret_cast<uintptr_t>(frameInfo_), 0);
 }
 
 void CZelCam::UpdateFrameRate() {
@@ -235,8 +256,8 @@ int CZelCam::CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* 
   const int64_t stride = bitmap.Stride();
   const int64_t needed = stride * bitmap.Height();
   if (size < 0 || size < needed) {
-    PostFrameNotify(0, kErrBuffer);
     PushError(kErrBuffer);
+    PostFrameNotify(0, kErrBuffer);
     return 0;
   }
   uint8_t* out = static_cast<uint8_t*>(destination);
@@ -252,6 +273,8 @@ int CZelCam::CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* 
 }
 
 void CZelCam::SetCallback(WindowHandle window, void* buffer, int32_t size, int32_t topDown) {
+  // Waits for a frame being copied into the old buffer.
+  std::lock_guard callback(callbackMutex_);
   callbackWindow_.store(window);
   callbackBuffer_.store(buffer);
   callbackBufferSize_.store(size);

@@ -94,22 +94,34 @@ int CVXMSdkLib::DecodeRegion(uint8_t* output, const uint8_t* raw, int colour, in
   return kStatusOk;
 }
 
-int CVXMSdkLib::Dispatch(uint8_t* output, const uint8_t* raw, int colour, int reserved,
-                         int selector) {
+size_t CVXMSdkLib::DecodedBytes(int selector) const {
+  const FrameGeometry& g = geometry_;
+  if (g.frameWidth <= 0 || g.frameHeight <= 0) return 0;
+  const size_t pixelBytes = selector == kSelectorCopyFrame ? size_t(BytesPerSample()) : 3;
+  return pixelBytes * size_t(g.frameWidth) * size_t(g.frameHeight);
+}
+
+int CVXMSdkLib::Dispatch(uint8_t* output, size_t capacity, const uint8_t* raw, int colour,
+                         int reserved, int selector) {
   if (output == nullptr || raw == nullptr) return kStatusNullPointer;
+  // A picture sized for an earlier geometry (another device, another standard) is too small
+  // for this frame: refused rather than written past.
+  if (DecodedBytes(selector) > capacity) return kStatusBadRegion;
   if (selector == kSelectorCopyFrame) return CopyFrame(output, raw);
   return DecodeFrame(output, raw, colour, reserved);
 }
 
-int CVXMSdkLib::DecodeSingleFrame(uint8_t* output, int colour, int reserved, int selector) {
-  return Dispatch(output, frameBuffer_, colour, reserved, selector);
+int CVXMSdkLib::DecodeSingleFrame(uint8_t* output, size_t capacity, int colour, int reserved,
+                                  int selector) {
+  return Dispatch(output, capacity, frameBuffer_, colour, reserved, selector);
 }
 
-int CVXMSdkLib::DecodeRingFrame(uint8_t* output, int colour, int reserved, int selector) {
+int CVXMSdkLib::DecodeRingFrame(uint8_t* output, size_t capacity, int colour, int reserved,
+                                int selector) {
   if (output == nullptr || slots_ == nullptr) return kStatusNullPointer;
   const int32_t index = transfer_.readIndex.load();
   if (index < 0 || index >= slotCount_) return kStatusNullPointer;
-  const int status = Dispatch(output, slots_[index].data, colour, reserved, selector);
+  const int status = Dispatch(output, capacity, slots_[index].data, colour, reserved, selector);
   transfer_.readIndex.store(index + 1 >= slotCount_ ? 0 : index + 1);
   return status;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/device_file.h"
@@ -117,8 +118,12 @@ class CVXMSdkLib {
   virtual int DecodeFrame(uint8_t* output, const uint8_t* raw, int colour, int reserved);
   // The raw active frame, fields woven, frameWidth x bytes-per-sample per row: always 0.
   virtual int CopyFrame(uint8_t* output, const uint8_t* raw);
-  int DecodeSingleFrame(uint8_t* output, int colour, int reserved, int selector);
-  int DecodeRingFrame(uint8_t* output, int colour, int reserved, int selector);
+  // The single-frame buffer or the ring's read slot into `output`, which holds `capacity`
+  // bytes: a frame of the current geometry that does not fit is refused with 5, nothing written.
+  int DecodeSingleFrame(uint8_t* output, size_t capacity, int colour, int reserved, int selector);
+  int DecodeRingFrame(uint8_t* output, size_t capacity, int colour, int reserved, int selector);
+  // Bytes a decode with `selector` writes for the current geometry and sample width.
+  size_t DecodedBytes(int selector) const;
 
   TransferBlock& Transfer() { return transfer_; }
   const FrameSlot* Slots() const { return slots_; }
@@ -133,7 +138,8 @@ class CVXMSdkLib {
  protected:
   // Opens the current device path; null when it cannot be opened.
   platform::DeviceFile* OpenDevice() const;
-  int Dispatch(uint8_t* output, const uint8_t* raw, int colour, int reserved, int selector);
+  int Dispatch(uint8_t* output, size_t capacity, const uint8_t* raw, int colour, int reserved,
+               int selector);
 
   FrameGeometry geometry_;
   int32_t interlaced_ = 0;

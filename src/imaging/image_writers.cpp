@@ -17,6 +17,16 @@ int32_t BitmapStride(int32_t width, int bitCount) {
   return (width * (bitCount / 8) + 3) & ~3;
 }
 
+namespace {
+
+// Rows must not overlap: a stride shorter than a row's pixels would read past the picture.
+bool RowsFit(const PixelView& picture, size_t rowBytes) {
+  const int64_t stride = picture.stride;
+  return static_cast<uint64_t>(stride < 0 ? -stride : stride) >= rowBytes;
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------------------------------------
 // JPEG
 
@@ -41,9 +51,10 @@ int WriteJpegFile(const char* fileName, const PixelView& picture, int quality, b
       (picture.bitCount != 8 && picture.bitCount != 24)) {
     return 0;
   }
+  const int components = picture.bitCount / 8;
+  if (!RowsFit(picture, size_t(picture.width) * size_t(components))) return 0;
   FILE* file = std::fopen(fileName, "wb");
   if (file == nullptr) return 0;
-  const int components = picture.bitCount / 8;
   // Everything the recovery path frees is set up before the recovery point.
   jpeg_compress_struct compressor;
   JpegErrors errors;
@@ -72,7 +83,7 @@ int WriteJpegFile(const char* fileName, const PixelView& picture, int quality, b
   // The bitmap is bottom-up: the last memory row is the top of the picture.
   for (int32_t y = picture.height - 1; y >= 0 && compressor.next_scanline < compressor.image_height;
        --y) {
-    JSAMPROW rows[1] = {const_cast<JSAMPLE*>(picture.rows + size_t(y) * picture.stride)};
+    JSAMPROW rows[1] = {const_cast<JSAMPLE*>(RowOf(picture, y))};
     jpeg_write_scanlines(&compressor, rows, 1);
   }
   jpeg_finish_compress(&compressor);
@@ -118,6 +129,8 @@ int WritePngFile(const char* fileName, const PixelView& picture) {
   }
   const int colourType = PngColourType(picture.bitCount);
   if (colourType < 0) return 0;
+  const size_t rowBytes = size_t(picture.width) * size_t(picture.bitCount / 8);
+  if (!RowsFit(picture, rowBytes)) return 0;
   FILE* file = std::fopen(fileName, "wb");
   if (file == nullptr) return 0;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, nullptr);
@@ -132,7 +145,6 @@ int WritePngFile(const char* fileName, const PixelView& picture) {
     return 0;
   }
   const bool sixteen = picture.bitCount == 16 || picture.bitCount == 48 || picture.bitCount == 64;
-  const size_t stride = size_t(picture.stride);
   png_bytep* volatile rows = nullptr;
   uint8_t* volatile swapped = nullptr;
   if (setjmp(png_jmpbuf(png)) != 0) {
@@ -152,18 +164,19 @@ int WritePngFile(const char* fileName, const PixelView& picture) {
   if (rows == nullptr) png_error(png, kPngOutOfMemory);
   if (sixteen) {
     // PNG samples are big-endian.
-    swapped = static_cast<uint8_t*>(std::malloc(stride * size_t(picture.height)));
+    swapped = static_cast<uint8_t*>(std::malloc(rowBytes * size_t(picture.height)));
     if (swapped == nullptr) png_error(png, kPngOutOfMemory);
-    const size_t total = stride * size_t(picture.height);
-    for (size_t i = 0; i + 1 < total; i += 2) {
-      swapped[i] = picture.rows[i + 1];
-      swapped[i + 1] = picture.rows[i];
-    }
-    for (int32_t y = 0; y < picture.height; ++y) rows[y] = swapped + size_t(y) * stride;
-  } else {
     for (int32_t y = 0; y < picture.height; ++y) {
-      rows[y] = const_cast<png_bytep>(picture.rows + size_t(y) * stride);
+      const uint8_t* in = RowOf(picture, y);
+      uint8_t* out = swapped + size_t(y) * rowBytes;
+      for (size_t i = 0; i + 1 < rowBytes; i += 2) {
+        out[i] = in[i + 1];
+        out[i + 1] = in[i];
+      }
+      rows[y] = out;
     }
+  } else {
+    for (int32_t y = 0; y < picture.height; ++y) rows[y] = const_cast<png_bytep>(RowOf(picture, y));
   }
   png_write_image(png, rows);
   png_write_end(png, info);
@@ -195,9 +208,10 @@ int WriteTiffFile(const char* fileName, const PixelView& picture, int bitsPerSam
     TIFFSetErrorHandler(TiffQuiet);
     TIFFSetWarningHandler(TiffQuiet);
   });
+  const size_t packed = size_t(picture.width) * samples * (bitsPerSample / 8);
+  if (!RowsFit(picture, packed)) return 0;
   TIFF* tiff = TIFFOpen(fileName, "w");
   if (tiff == nullptr) return 0;
-  const size_t packed = size_t(picture.width) * samples * (bitsPerSample / 8);
   TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(picture.width));
   TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(picture.height));
   TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
@@ -210,14 +224,14 @@ int WriteTiffFile(const char* fileName, const PixelView& picture, int bitsPerSam
   const size_t bytes = packed * size_t(picture.height);
   uint8_t* strip = nullptr;
   const uint8_t* data = picture.rows;
-  if (size_t(picture.stride) != packed) {
+  if (picture.stride < 0 || size_t(picture.stride) != packed) {
     strip = static_cast<uint8_t*>(std::malloc(bytes));
     if (strip == nullptr) {
       TIFFClose(tiff);
       return 0;
     }
     for (int32_t y = 0; y < picture.height; ++y) {
-      std::memcpy(strip + size_t(y) * packed, picture.rows + size_t(y) * picture.stride, packed);
+      std::memcpy(strip + size_t(y) * packed, RowOf(picture, y), packed);
     }
     data = strip;
   }

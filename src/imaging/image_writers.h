@@ -3,6 +3,7 @@
 // a library error ends that save with 0, never the process.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zelcnv::imaging {
@@ -15,6 +16,11 @@ struct PixelView {
   int32_t stride;
   int bitCount;
 };
+
+// Memory row `y` of a picture; signed arithmetic, so a negative stride steps backwards.
+inline const uint8_t* RowOf(const PixelView& picture, int32_t y) {
+  return picture.rows + ptrdiff_t{y} * picture.stride;
+}
 
 // The stride of a bottom-up bitmap row: whole pixels' bytes rounded up to 4 (the division of
 // the bit count truncates).

@@ -37,10 +37,10 @@ int SaveJpeg(const FrameBitmap& copy, const char* fileName, int quality) {
       // The writer reads bottom-up rows: the upright copy read from its last memory row up is
       // exactly that, with no temporary.
       const PixelView view = ViewOf(copy);
-      return WriteJpegFile(fileName,
-                           {view.rows + size_t(view.height - 1) * view.stride, view.width,
-                            view.height, -view.stride, view.bitCount},
-                           quality, true);
+      return WriteJpegFile(
+          fileName,
+          {RowOf(view, view.height - 1), view.width, view.height, -view.stride, view.bitCount},
+          quality, true);
     }
     case 16: {
       FrameBitmap j;
@@ -132,14 +132,16 @@ int MakeUprightCopy(const FrameBitmap& bitmap, FrameBitmap* copy) {
 
 int SaveBmp(const FrameBitmap& bitmap, const char* fileName) {
   if (bitmap.Empty()) return 0;
-  OutputFile file;
-  if (!file.Open(fileName)) return 0;
   const int bits = bitmap.BitsPerPixel();
   const uint32_t offBits =
       kFileHeaderBytes + platform::kBitmapInfoHeaderSize + (bits <= 8 ? kPaletteBytes : 0);
-  const uint32_t pixelBytes = uint32_t(bitmap.Stride()) * uint32_t(bitmap.Height());
+  // The file's sizes are 32-bit: a picture whose file would not fit is refused.
+  const uint64_t pixelBytes = uint64_t(bitmap.Stride()) * uint64_t(bitmap.Height());
+  if (pixelBytes > UINT32_MAX - offBits) return 0;
   uint8_t fileHeader[kFileHeaderBytes] = {};
-  const uint32_t fileSize = offBits + pixelBytes;
+  const uint32_t fileSize = offBits + static_cast<uint32_t>(pixelBytes);
+  OutputFile file;
+  if (!file.Open(fileName)) return 0;
   std::memcpy(fileHeader, &kBmpType, 2);
   std::memcpy(fileHeader + 2, &fileSize, 4);
   std::memcpy(fileHeader + 10, &offBits, 4);
@@ -161,7 +163,7 @@ int SaveBmp(const FrameBitmap& bitmap, const char* fileName) {
     }
     file.Write(table, sizeof table);
   }
-  file.Write(bitmap.Bits(), pixelBytes);
+  file.Write(bitmap.Bits(), static_cast<size_t>(pixelBytes));
   return file.Close() ? 1 : 0;
 }
 

@@ -19,8 +19,8 @@ using ThreadEntry = void (*)(void* argument);
 // Starts `entry(argument)` at once; `highest` raises it to the highest normal priority.
 // Null when the thread cannot be created.
 Thread* StartThread(ThreadEntry entry, void* argument, bool highest);
-// Releases the thread handle. Call only once the thread has finished its work (it has
-// signalled its end); on POSIX this joins it.
+// Waits until the thread has left its entry function and releases its handle. Call once the
+// thread has finished its work (it has signalled its end).
 void CloseThread(Thread* thread);
 
 }  // namespace zelcnv::platform

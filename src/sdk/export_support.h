@@ -1,7 +1,9 @@
 // What every export shares: one lookup of the handle, the failure value for an unknown handle,
-// and nothing thrown across the C boundary.
+// the camera object kept alive and to itself for the length of the call, and nothing thrown
+// across the C boundary.
 #pragma once
 
+#include <mutex>
 #include <new>
 
 #include "camera/camera.h"
@@ -9,15 +11,29 @@
 
 namespace zelcnv::sdk {
 
+// How many exports this thread is inside (an export can be re-entered through the application's
+// window procedure while a modal dialog or a window call runs).
+int& ExportDepth();
+
+class ExportScope {
+ public:
+  ExportScope() { ++ExportDepth(); }
+  ~ExportScope() { --ExportDepth(); }
+  ExportScope(const ExportScope&) = delete;
+  ExportScope& operator=(const ExportScope&) = delete;
+};
+
 // Runs `operation` on the handle's camera object; `failure` for an unknown handle (nothing is
 // touched then) or when the operation throws. An allocation failure is also reported on the
-// handle's error stack.
+// handle's error stack. Calls on one camera object from several threads take turns.
 template <class Result, class Operation>
 Result WithCamera(int handle, Result failure, Operation&& operation) noexcept {
-  camera::CZelCam* camera = nullptr;
+  CameraRef camera;
   try {
     camera = Registry().Find(handle);
     if (camera == nullptr) return failure;
+    ExportScope scope;
+    std::lock_guard turn(camera->CallMutex());
     return operation(*camera);
   } catch (const std::bad_alloc&) {
     if (camera != nullptr) camera->PushError(camera::kErrBuffer);

@@ -1,6 +1,8 @@
 // Handle values and the library's registry.
 #include "sdk/handle_registry.h"
 
+#include <atomic>
+
 #include "camera/camera.h"
 #include "platform/clock.h"
 
@@ -12,6 +14,26 @@ int RuntimeRand() {
   return static_cast<int>((state >> 16) & 0x7FFF);
 }
 
+namespace {
+
+// Set when the library is unloaded: cameras left registered are then not destroyed.
+std::atomic<bool> unloading{false};
+
+}  // namespace
+
+void CameraDeleter::operator()(camera::CZelCam* camera) const {
+  if (!unloading.load()) delete camera;
+  if (latch) {
+    std::lock_guard lock(latch->mutex);
+    latch->done = true;
+    latch->destroyed.notify_all();
+  }
+}
+
+CSdkChain::~CSdkChain() {
+  unloading.store(true);
+}
+
 int32_t CSdkChain::CreateHandle() {
   std::lock_guard lock(mutex_);
   // 0 reads as failure to callers and a duplicate would shadow a live handle: draw again.
@@ -21,28 +43,39 @@ int32_t CSdkChain::CreateHandle() {
             static_cast<uint32_t>(count_);
   } while (value == 0 || Seek(static_cast<int32_t>(value)));
   const int32_t handle = static_cast<int32_t>(value);
-  auto* camera = new (std::nothrow) camera::CZelCam;
-  if (camera == nullptr) return 0;
-  if (Insert(handle, camera) == nullptr) {
-    delete camera;
-    return 0;
-  }
+  auto* object = new (std::nothrow) camera::CZelCam;
+  if (object == nullptr) return 0;
+  CameraRef camera(object, CameraDeleter{});
+  if (Insert(handle, std::move(camera)) == nullptr) return 0;
   return handle;
 }
 
-camera::CZelCam* CSdkChain::Find(int32_t handle) {
+CameraRef CSdkChain::Find(int32_t handle) {
   std::lock_guard lock(mutex_);
   RingNode* node = FindNode(handle);
   return node != nullptr ? node->data : nullptr;
 }
 
-bool CSdkChain::Release(int32_t handle, camera::CZelCam** camera) {
+bool CSdkChain::Release(int32_t handle, CameraRef* camera) {
   std::lock_guard lock(mutex_);
   RingNode* node = FindNode(handle);
   if (node == nullptr) return false;
-  *camera = node->data;
-  node->data = nullptr;
+  *camera = std::move(node->data);
   RemoveHead();  // the found node is the head
+  return true;
+}
+
+bool CSdkChain::ReleaseAndDestroy(int32_t handle, bool wait) {
+  CameraRef camera;
+  if (!Release(handle, &camera)) return false;
+  if (!camera) return true;
+  auto latch = std::make_shared<CameraDeleter::Latch>();
+  std::get_deleter<CameraDeleter>(camera)->latch = latch;
+  camera.reset();
+  if (wait) {
+    std::unique_lock lock(latch->mutex);
+    latch->destroyed.wait(lock, [&] { return latch->done; });
+  }
   return true;
 }
 

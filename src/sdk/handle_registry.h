@@ -2,9 +2,12 @@
 // node to its head. One CSdkChain exists; it owns the nodes, not the camera objects.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <new>
+#include <utility>
 
 namespace zelcnv::camera {
 class CZelCam;
@@ -12,12 +15,13 @@ class CZelCam;
 
 namespace zelcnv::sdk {
 
-template <class CSDKDATA>
+// `Pointer` is how a node holds its data: a plain pointer, or an owning one.
+template <class CSDKDATA, class Pointer = CSDKDATA*>
 class CTRing {
  public:
   struct RingNode {
     int32_t key;
-    CSDKDATA* data;
+    Pointer data;
     RingNode* prev;
     RingNode* next;
   };
@@ -28,8 +32,8 @@ class CTRing {
   virtual ~CTRing() { Clear(); }
 
   // Makes a node for `key` the new head, between the old last node and the old head.
-  virtual RingNode* Insert(int32_t key, CSDKDATA* data) {
-    RingNode* node = new (std::nothrow) RingNode{key, data, nullptr, nullptr};
+  virtual RingNode* Insert(int32_t key, Pointer data) {
+    RingNode* node = new (std::nothrow) RingNode{key, std::move(data), nullptr, nullptr};
     if (node == nullptr) return nullptr;
     if (head_ == nullptr) {
       count_ = 1;
@@ -91,17 +95,45 @@ class CTRing {
   int32_t count_ = 0;
 };
 
-// The library's one registry. Its public operations take a lock so that application threads
-// calling exports at once cannot corrupt the ring.
-class CSdkChain : public CTRing<camera::CZelCam> {
+// Destroys a camera object once nothing uses it any more, and wakes the release waiting for that.
+class CameraDeleter {
  public:
+  struct Latch {
+    std::mutex mutex;
+    std::condition_variable destroyed;
+    bool done = false;
+  };
+  void operator()(camera::CZelCam* camera) const;
+  // Set by the release, while it still holds a reference: no deleter runs meanwhile.
+  std::shared_ptr<Latch> latch;
+};
+
+using CameraRef = std::shared_ptr<camera::CZelCam>;
+
+// The library's one registry. Each export holds a reference to its camera object for the length
+// of the call, so a release on another thread cannot destroy the object under it. The ring's
+// insert and remove are reachable only through the locked operations below.
+class CSdkChain : protected CTRing<camera::CZelCam, CameraRef> {
+ public:
+  CSdkChain() = default;
+  // Camera objects still registered when the library is unloaded stay as they are: destroying
+  // them would stop threads under the loader's lock.
+  ~CSdkChain() override;
+
   // A new handle with a new camera object registered under it; 0 when out of memory.
   int32_t CreateHandle();
   // The camera object of `handle`, or null.
-  camera::CZelCam* Find(int32_t handle);
+  CameraRef Find(int32_t handle);
   // Unregisters `handle` and hands its camera object to the caller (null when the handle was
-  // registered without one); false when the handle is unknown.
-  bool Release(int32_t handle, camera::CZelCam** camera);
+  // registered without one); false when the handle is unknown. Exports still running keep the
+  // object alive; the last of them destroys it.
+  bool Release(int32_t handle, CameraRef* camera);
+  // Releases `handle` and destroys its camera object once the exports still using it have
+  // returned; false when the handle is unknown. `wait` false leaves the destruction to the last
+  // export that returns (a release nested in an export of this thread cannot wait for it).
+  bool ReleaseAndDestroy(int32_t handle, bool wait);
+
+  using CTRing::Count;
 
  private:
   std::mutex mutex_;

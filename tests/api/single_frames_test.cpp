@@ -121,6 +121,37 @@ TEST_F(SingleFramesTest, SnapshotsReadOneFrameWithOrWithoutAnArmedCapture) {
   EXPECT_EQ(ZelCam_GetLastError(handle_), ERR_CAPTURE);
 }
 
+TEST_F(SingleFramesTest, AnArmedCaptureFollowsAGeometryChangedByADeviceChange) {
+  // Armed at 640 x 480; a new sampling code, or a new standard, and a device change program a
+  // larger format: the next snapshot is a whole frame of the new size, not one past the old
+  // pictures.
+  for (const char* change : {"rate", "standard"}) {
+    Open("timing=free standard=525", 8);
+    ASSERT_EQ(ZelCam_SetSamplingRate(handle_, 3), 1);
+    ASSERT_EQ(ZelCam_Capture(handle_), 1);
+    ASSERT_EQ(ZelCam_SnapShot(handle_, nullptr, 0, 0), 1);
+    const int armedWidth = ZelCam_Width(handle_), armedHeight = ZelCam_Height(handle_);
+    if (std::string(change) == "rate") {
+      ASSERT_EQ(ZelCam_SetSamplingRate(handle_, 1), 1);
+    } else {
+      ASSERT_EQ(ZelSim_Configure(0, "standard=625"), 1);
+    }
+    ASSERT_EQ(ZelCam_SetDeviceNumber(handle_, 0), 1);
+    EXPECT_EQ(ZelCam_SnapShot(handle_, nullptr, 0, 0), 1) << change;
+    const int width = ZelCam_Width(handle_), height = ZelCam_Height(handle_);
+    EXPECT_GT(int64_t{width} * height, int64_t{armedWidth} * armedHeight) << change;
+    const int stride = (width + 3) / 4 * 4;
+    std::vector<uint8_t> frame(static_cast<size_t>(stride) * height);
+    ASSERT_EQ(ZelCam_SnapShot(handle_, frame.data(), static_cast<int>(frame.size()), 1), 1);
+    EXPECT_EQ(StampOfRow(frame, stride, 0, 1).line, zelsim::kStampLineFirst) << change;
+    EXPECT_EQ(StampOfRow(frame, stride, height - 1, 1).line, zelsim::kStampLineLast) << change;
+    EXPECT_EQ(ZelCam_StartPreview(handle_), 0) << "still armed";
+    ASSERT_EQ(ZelCam_Release(handle_), 1);
+    handle_ = 0;
+    ASSERT_EQ(ZelSim_Detach(0), 1);
+  }
+}
+
 TEST_F(SingleFramesTest, GetImageCopiesTheLastFrameTaken) {
   Open("timing=free", 24);
   const int stride = Stride(24);

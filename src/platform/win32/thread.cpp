@@ -54,7 +54,11 @@ Thread* StartThread(ThreadEntry entry, void* argument, bool highest) {
 }
 
 void CloseThread(Thread* thread) {
-  if (thread != nullptr) CloseHandle(reinterpret_cast<HANDLE>(thread));
+  if (thread == nullptr) return;
+  // The thread has signalled its end but may still be returning through the library's code: a
+  // library unloaded right after would pull that code from under it.
+  WaitForSingleObject(reinterpret_cast<HANDLE>(thread), INFINITE);
+  CloseHandle(reinterpret_cast<HANDLE>(thread));
 }
 
 }  // namespace zelcnv::platform

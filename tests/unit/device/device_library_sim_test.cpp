@@ -56,12 +56,13 @@ class DeviceLibrarySimTest : public ::testing::Test {
 
   // Decodes with `decode`, reads the frame's stamp and compares with the device's picture.
   void ExpectDevicePicture(const CZelCnvSdk& lib, const zelsim::PictureParams& params,
-                           const std::function<int(uint8_t*)>& decode, const std::string& what) {
+                           const std::function<int(uint8_t*, size_t)>& decode,
+                           const std::string& what) {
     const FrameGeometry& g = lib.Geometry();
     std::vector<uint8_t> picture(static_cast<size_t>(g.frameWidth) * g.frameHeight *
                                  params.bytesPerSample);
     ASSERT_EQ(picture.size(), zelsim::ExpectedPictureBytes(params)) << what;
-    ASSERT_EQ(decode(picture.data()), kStatusOk) << what;
+    ASSERT_EQ(decode(picture.data(), picture.size()), kStatusOk) << what;
     uint32_t sequence = 0;
     ASSERT_TRUE(zelsim::ReadFrameStamp(picture.data(), params.bytesPerSample, &sequence)) << what;
     std::vector<uint8_t> expected(picture.size());
@@ -83,7 +84,8 @@ TEST_F(DeviceLibrarySimTest, SingleFramesMatchTheDevicePictureForEveryFormat) {
                                  " bytes " + std::to_string(b);
         ASSERT_EQ(lib.ReadSingleFrame(), kStatusOk) << what;
         ExpectDevicePicture(
-            lib, params, [&](uint8_t* out) { return lib.CopyFrame(out, lib.SingleFrameBuffer()); },
+            lib, params,
+            [&](uint8_t* out, size_t) { return lib.CopyFrame(out, lib.SingleFrameBuffer()); },
             what);
       }
     }
@@ -109,7 +111,9 @@ TEST_F(DeviceLibrarySimTest, RingFramesMatchTheDevicePictureWhileStreaming) {
           if (poll != kPollNewFrame) continue;
           ExpectDevicePicture(
               lib, params,
-              [&](uint8_t* out) { return lib.DecodeRingFrame(out, 0, 0, kSelectorCopyFrame); },
+              [&](uint8_t* out, size_t capacity) {
+                return lib.DecodeRingFrame(out, capacity, 0, 0, kSelectorCopyFrame);
+              },
               what);
           ++frames;
         }

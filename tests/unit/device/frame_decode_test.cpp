@@ -1,6 +1,7 @@
 // Weaving raw frames into pictures, on synthetic raw frames whose every byte tells where it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -32,7 +33,12 @@ TEST_F(FrameDecodeTest, FormatB1RowsComeFromAlternateFields) {
     uint8_t* raw = lib_.SingleFrameBuffer();
     FillSynthetic(raw, 2 * lib_.SamplesPerFrame());
     std::vector<uint8_t> out(640 * 480 * b);
-    ASSERT_EQ(lib_.DecodeSingleFrame(out.data(), 0, 0, kSelectorCopyFrame), kStatusOk);
+    // One byte short of the frame: refused, nothing written.
+    std::fill(out.begin(), out.end(), 0xEE);
+    ASSERT_EQ(lib_.DecodeSingleFrame(out.data(), out.size() - 1, 0, 0, kSelectorCopyFrame),
+              kStatusBadRegion);
+    EXPECT_EQ(out[0], 0xEE);
+    ASSERT_EQ(lib_.DecodeSingleFrame(out.data(), out.size(), 0, 0, kSelectorCopyFrame), kStatusOk);
     const size_t row = 640 * b;
     const size_t row0 = b * (12 * 780 + 88);
     EXPECT_EQ(std::memcmp(&out[0], raw + row0, row), 0) << "row 0 from line 12, sample 88";
@@ -49,9 +55,9 @@ TEST_F(FrameDecodeTest, RingDecodeAdvancesTheReadIndexButNotOnNullOutput) {
   FillSynthetic(lib_.Slots()[last].data, 2 * lib_.SamplesPerFrame());
   lib_.Transfer().readIndex.store(last);
   std::vector<uint8_t> out(640 * 480 * 2);
-  EXPECT_EQ(lib_.DecodeRingFrame(nullptr, 0, 0, kSelectorCopyFrame), kStatusNullPointer);
+  EXPECT_EQ(lib_.DecodeRingFrame(nullptr, 0, 0, 0, kSelectorCopyFrame), kStatusNullPointer);
   EXPECT_EQ(lib_.Transfer().readIndex.load(), last);
-  EXPECT_EQ(lib_.DecodeRingFrame(out.data(), 0, 0, kSelectorCopyFrame), kStatusOk);
+  EXPECT_EQ(lib_.DecodeRingFrame(out.data(), out.size(), 0, 0, kSelectorCopyFrame), kStatusOk);
   EXPECT_EQ(lib_.Transfer().readIndex.load(), 0);
   EXPECT_EQ(std::memcmp(out.data(), lib_.Slots()[last].data + 2 * (12 * 780 + 88), 1280), 0);
 }
@@ -109,8 +115,11 @@ TEST_F(FrameDecodeTest, WholeFrameDecodeMatchesTheRawFrameSampleForSample) {
   uint8_t* raw = lib_.SingleFrameBuffer();
   FillSynthetic(raw, lib_.SamplesPerFrame());
   std::vector<uint8_t> copy(640 * 480), bgr(640 * 480 * 3);
-  ASSERT_EQ(lib_.DecodeSingleFrame(copy.data(), 0, 0, kSelectorCopyFrame), kStatusOk);
-  ASSERT_EQ(lib_.DecodeSingleFrame(bgr.data(), 1, 0, 0), kStatusOk) << "any other selector";
+  ASSERT_EQ(lib_.DecodeSingleFrame(copy.data(), copy.size(), 0, 0, kSelectorCopyFrame), kStatusOk);
+  ASSERT_EQ(lib_.DecodeSingleFrame(bgr.data(), bgr.size() - 1, 1, 0, 0), kStatusBadRegion)
+      << "colour needs three bytes a pixel";
+  ASSERT_EQ(lib_.DecodeSingleFrame(bgr.data(), bgr.size(), 1, 0, 0), kStatusOk)
+      << "any other selector";
   for (size_t i = 0; i < copy.size(); ++i) {
     ASSERT_EQ(bgr[3 * i], copy[i]) << i;
     ASSERT_EQ(bgr[3 * i + 2], copy[i]) << i;

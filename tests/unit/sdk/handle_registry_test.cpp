@@ -90,9 +90,7 @@ TEST(HandleRegistryTest, HandlesAreNonZeroUniqueAndFoundUntilReleased) {
   }
   for (int32_t handle : handles) EXPECT_NE(chain.Find(handle), nullptr);
   for (int32_t handle : handles) {
-    camera::CZelCam* camera = nullptr;
-    ASSERT_TRUE(chain.Release(handle, &camera));
-    delete camera;
+    ASSERT_TRUE(chain.ReleaseAndDestroy(handle, true));
     EXPECT_EQ(chain.Find(handle), nullptr);
   }
   EXPECT_EQ(chain.Count(), 0);
@@ -109,9 +107,7 @@ TEST(HandleRegistryTest, ConcurrentLookupsAndReleasesKeepTheRingConsistent) {
         for (size_t i = t; i < handles.size(); i += 4) EXPECT_NE(chain.Find(handles[i]), nullptr);
       }
       for (size_t i = t; i < handles.size(); i += 8) {
-        camera::CZelCam* camera = nullptr;
-        EXPECT_TRUE(chain.Release(handles[i], &camera));
-        delete camera;
+        EXPECT_TRUE(chain.ReleaseAndDestroy(handles[i], true));
       }
     });
   }
@@ -119,8 +115,7 @@ TEST(HandleRegistryTest, ConcurrentLookupsAndReleasesKeepTheRingConsistent) {
   EXPECT_EQ(chain.Count(), 40 - 20);
   for (size_t i = 0; i < handles.size(); ++i) {
     EXPECT_EQ(chain.Find(handles[i]) != nullptr, i % 8 >= 4) << i;
-    camera::CZelCam* camera = nullptr;
-    if (chain.Release(handles[i], &camera)) delete camera;  // the ring owns only its nodes
+    chain.ReleaseAndDestroy(handles[i], true);
   }
 }
 
