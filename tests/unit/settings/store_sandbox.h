@@ -1,7 +1,9 @@
 // Gives one test a private, empty settings store and removes whatever the test left in it.
-// Linux: a temporary $XDG_CONFIG_HOME (and $HOME). Windows: the user's key, deleted before and
-// after, so the tests run only in a throwaway Wine prefix.
+// Linux: a temporary $XDG_CONFIG_HOME (and $HOME). Windows: the process's current-user key
+// redirected to a key of the sandbox's own.
 #pragma once
+
+#include <string>
 
 namespace zelcnv::settings::testing {
 
@@ -11,6 +13,10 @@ class StoreSandbox {
   ~StoreSandbox();
   StoreSandbox(const StoreSandbox&) = delete;
   StoreSandbox& operator=(const StoreSandbox&) = delete;
+
+  // Windows: where, under the real current-user key, the redirected one lies (what another
+  // process must look under to see the sandbox's values).
+  std::string UserKeyPath() const;
 
  private:
   struct Saved;

@@ -299,6 +299,41 @@ TEST_F(ImageWritersTest, FailedWritesAndBadArgumentsReportZero) {
   }
 }
 
+TEST_F(ImageWritersTest, NegativeStridesDescribeTheOtherRowOrderAndShortStridesAreRefused) {
+  // The same picture stored in the other row order, seen from its last memory row with the
+  // stride negated: every writer produces the same file as from the first layout.
+  for (int bits : {8, 24, 48}) {
+    Picture forward(37, 21, bits, bits <= 24);
+    Picture reversed(37, 21, bits, bits > 24);
+    const PixelView flipped = {
+        reversed.memory.data() + size_t(reversed.height - 1) * reversed.stride, reversed.width,
+        reversed.height, -reversed.stride, bits};
+    const std::string tag = std::to_string(bits);
+    if (bits <= 24) {
+      ASSERT_EQ(WriteJpegFile(Path("a" + tag + ".jpg").c_str(), forward.View(), 90, true), 1);
+      ASSERT_EQ(WriteJpegFile(Path("b" + tag + ".jpg").c_str(), flipped, 90, true), 1);
+      EXPECT_EQ(ReadFile(Path("a" + tag + ".jpg")), ReadFile(Path("b" + tag + ".jpg"))) << bits;
+    }
+    Picture top(37, 21, bits, false), bottom(37, 21, bits, true);
+    const PixelView upside = {bottom.memory.data() + size_t(bottom.height - 1) * bottom.stride,
+                              bottom.width, bottom.height, -bottom.stride, bits};
+    ASSERT_EQ(WritePngFile(Path("a" + tag + ".png").c_str(), top.View()), 1);
+    ASSERT_EQ(WritePngFile(Path("b" + tag + ".png").c_str(), upside), 1);
+    EXPECT_EQ(ReadFile(Path("a" + tag + ".png")), ReadFile(Path("b" + tag + ".png"))) << bits;
+    const int samples = bits == 8 ? 1 : 3, sampleBits = bits == 48 ? 16 : 8;
+    ASSERT_EQ(WriteTiffFile(Path("a" + tag + ".tif").c_str(), top.View(), sampleBits, samples), 1);
+    ASSERT_EQ(WriteTiffFile(Path("b" + tag + ".tif").c_str(), upside, sampleBits, samples), 1);
+    EXPECT_EQ(ReadFile(Path("a" + tag + ".tif")), ReadFile(Path("b" + tag + ".tif"))) << bits;
+  }
+  // Rows closer together than their pixels would be read past the picture's end.
+  Picture picture(64, 48, 24, true);
+  PixelView overlapping = picture.View();
+  overlapping.stride = 64 * 3 - 1;
+  EXPECT_EQ(WriteJpegFile(Path("short.jpg").c_str(), overlapping, 90, true), 0);
+  EXPECT_EQ(WritePngFile(Path("short.png").c_str(), overlapping), 0);
+  EXPECT_EQ(WriteTiffFile(Path("short.tif").c_str(), overlapping, 8, 3), 0);
+}
+
 TEST_F(ImageWritersTest, PngSavesFromTwoThreadsAtOnceAreBothValid) {
   Picture picture(320, 240, 24, false);
   const std::string a = Path("a.png"), b = Path("b.png");

@@ -227,5 +227,14 @@ TEST_F(StillImageTest, UnknownCodesMissingDirectoriesAndFullDisksReportZero) {
   }
 }
 
+TEST_F(StillImageTest, ABmpWhoseSizesWouldPassFourGigabytesIsRefused) {
+  if (sizeof(void*) < 8) GTEST_SKIP() << "needs a 64-bit address space";
+  // 4 GiB and a quarter of pixels, never touched: the file's 32-bit sizes cannot describe it.
+  FrameBitmap huge;
+  if (!huge.Create(65536, 16400, 32)) GTEST_SKIP() << "no memory for the picture";
+  EXPECT_EQ(SaveBmp(huge, Path("huge.bmp").c_str()), 0);
+  EXPECT_FALSE(fs::exists(Path("huge.bmp"))) << "refused before anything is written";
+}
+
 }  // namespace
 }  // namespace zelcnv::imaging

@@ -52,4 +52,8 @@ StoreSandbox::~StoreSandbox() {
   delete saved_;
 }
 
+std::string StoreSandbox::UserKeyPath() const {
+  return {};
+}
+
 }  // namespace zelcnv::settings::testing

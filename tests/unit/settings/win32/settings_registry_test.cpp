@@ -49,12 +49,14 @@ std::map<std::string, RegistryValue> QueryWithReg(const std::string& key) {
 
 class SettingsRegistryTest : public ::testing::Test {
  protected:
+  // The key another process sees the sandbox's `key` as.
+  std::string Outside(const char* key) const { return sandbox_.UserKeyPath() + "\\" + key; }
   testing::StoreSandbox sandbox_;
 };
 
 TEST_F(SettingsRegistryTest, AnotherProcessSeesTheSavedDwords) {
   ASSERT_EQ(SaveSettings(CameraSettings{1, 25, 0, 1, 0x12, 128, 0, 200}), 1);
-  std::map<std::string, RegistryValue> main = QueryWithReg(kSettingsKey);
+  std::map<std::string, RegistryValue> main = QueryWithReg(Outside(kSettingsKey));
   EXPECT_EQ(main.size(), 4u);
   EXPECT_EQ(main["Color"].type, "REG_DWORD");
   EXPECT_EQ(main["Color"].data, "0x1");
@@ -62,7 +64,7 @@ TEST_F(SettingsRegistryTest, AnotherProcessSeesTheSavedDwords) {
   EXPECT_EQ(main["SamplingRate"].data, "0x0");
   EXPECT_EQ(main["HiRate"].data, "0x1");
 
-  std::map<std::string, RegistryValue> filter = QueryWithReg(kFilterKey);
+  std::map<std::string, RegistryValue> filter = QueryWithReg(Outside(kFilterKey));
   EXPECT_EQ(filter.size(), 4u);
   EXPECT_EQ(filter["Brightness"].type, "REG_DWORD");
   EXPECT_EQ(filter["Brightness"].data, "0x12");
@@ -70,7 +72,7 @@ TEST_F(SettingsRegistryTest, AnotherProcessSeesTheSavedDwords) {
 }
 
 TEST_F(SettingsRegistryTest, LoadsWhatAnotherProcessWrote) {
-  const std::string add = std::string("reg add \"HKCU\\") + kSettingsKey;
+  const std::string add = "reg add \"HKCU\\" + Outside(kSettingsKey);
   ASSERT_EQ(std::get<0>(RunCommand(add + "\" /v Size /t REG_DWORD /d 2 /f")), 0);
   ASSERT_EQ(std::get<0>(RunCommand(add + "\\Filter\" /v Hue /t REG_DWORD /d 300 /f")), 0);
   CameraSettings camera;
