@@ -1,0 +1,70 @@
+// Frame decode under arbitrary timing rows, sample widths and raw bytes: a geometry is either
+// refused or woven and decoded without a read or write outside the raw frame and the picture
+// it is given, whatever that picture's size.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "device/protocol.h"
+#include "device/zel_cnv_sdk.h"
+#include "fuzz_input.h"
+
+using zelcnv::device::CZelCnvSdk;
+using zelcnv::device::kStatusOk;
+
+namespace {
+
+// An output picture of exactly `capacity` bytes, so that the sanitizer sees any byte past it.
+struct Picture {
+  explicit Picture(size_t bytes) : capacity(bytes), bits(new uint8_t[bytes != 0 ? bytes : 1]) {}
+  size_t capacity;
+  std::unique_ptr<uint8_t[]> bits;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Two ring slots, the fewest the library accepts: allocation stays cheap per input.
+  static CZelCnvSdk* lib = new CZelCnvSdk(2);
+  zelcnv::fuzz::FuzzInput in(data, size);
+
+  // Mostly small frames (fast), sometimes up to the size of a real one.
+  const int32_t limit = in.Pick(8) == 0 ? 1100 : 80;
+  const int hTotal = in.Within(limit), hStart = in.Within(limit), hActive = in.Within(limit);
+  const int vTotal = in.Within(limit), vStart = in.Within(limit), vActive = in.Within(limit);
+  lib->SetSampleWidth(in.Bit() ? 1 : 0);
+  if (lib->SetVideoTiming(hTotal, hStart, hActive, vTotal, vStart, vActive) != kStatusOk) {
+    return 0;
+  }
+  const int selector = static_cast<int>(in.Pick(3));
+  const int colour = in.Bit() ? 1 : 0;
+  const size_t needed = lib->DecodedBytes(selector);
+  // Around the size the frame needs: too small by a little, exact, or larger.
+  const size_t capacity = needed + 8 < 16 ? in.Pick(32) : needed - 8 + in.Pick(24);
+  const int slot = static_cast<int>(in.Pick(4)) - 1;  // -1 and 2 lie outside the ring
+
+  const size_t rawBytes = 2 * static_cast<size_t>(lib->SamplesPerFrame());
+  in.FillRepeating(lib->SingleFrameBuffer(), rawBytes);
+  Picture single(capacity);
+  lib->DecodeSingleFrame(single.bits.get(), single.capacity, colour, 0, selector);
+
+  for (int i = 0; i < lib->SlotCount(); ++i) in.FillRepeating(lib->Slots()[i].data, rawBytes);
+  lib->Transfer().readIndex.store(slot);
+  Picture ring(capacity);
+  lib->DecodeRingFrame(ring.bits.get(), ring.capacity, colour, 0, selector);
+
+  // A region of the frame, with a picture made for that region.
+  const auto& g = lib->Geometry();
+  const int left = in.Within(g.frameWidth + 2), right = in.Within(g.frameWidth + 2);
+  const int top = in.Within(g.frameHeight + 2), bottom = in.Within(g.frameHeight + 2);
+  if (left >= 0 && top >= 0 && right >= left && bottom >= top && right < g.frameWidth &&
+      bottom < g.frameHeight) {
+    Picture region(3 * size_t(right - left + 1) * size_t(bottom - top + 1));
+    lib->DecodeRegion(region.bits.get(), lib->SingleFrameBuffer(), colour, 0, left, top, right,
+                      bottom);
+  } else if (lib->DecodeRegion(single.bits.get(), lib->SingleFrameBuffer(), colour, 0, left, top,
+                               right, bottom) == kStatusOk) {
+    __builtin_trap();  // a region outside the frame must be refused
+  }
+  return 0;
+}
