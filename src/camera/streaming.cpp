@@ -178,7 +178,12 @@ void CZelCam::PreviewLoop() {
     }
     if (previewRun_.load() != 1) continue;
     const int poll = device_->PollFrame();
-    if (poll == device::kPollTransferFailed) {
+    // A transfer thread that is no longer running while the stream is on ended by itself: it
+    // could not open the converter (unplugged before the start). Without this the stream would
+    // run on, reported as started, without a frame or an error.
+    const bool endedByItself =
+        poll == device::kPollNotRunning && streamState_.load() == kStreamRunning;
+    if (poll == device::kPollTransferFailed || endedByItself) {
       previewRun_.store(0);
       // On the stack before it is announced: a window procedure reading the error on the
       // notification finds it.
