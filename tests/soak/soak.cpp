@@ -172,8 +172,9 @@ int main(int argc, char** argv) {
       warmResident, warmAt, endResident, growth);
   std::printf("open descriptors   %d before, %d after\n", descriptorsBefore, descriptorsAfter);
   std::printf("failures           %d\n", failures);
-  const bool ok =
-      failures == 0 && warmResident != 0 && growth < 1024 && descriptorsAfter <= descriptorsBefore;
+  // Memory is judged on long runs only: a short one (a sanitizer build's) ends near its warm-up.
+  const bool memoryOk = target < 20000 || (warmResident != 0 && growth < 1024);
+  const bool ok = failures == 0 && memoryOk && descriptorsAfter <= descriptorsBefore;
   std::printf("%s\n", ok ? "soak passed" : "soak FAILED");
   return ok ? 0 : 1;
 }
