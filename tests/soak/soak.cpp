@@ -116,7 +116,9 @@ int main(int argc, char** argv) {
                                      static_cast<int>(c.buffer.size()), 1) == 1,
               "restart", i);
       };
-      switch (c.operations++ % 3) {
+      // Staggered, so that only some handles record at a time (a recording takes its stream's
+      // notifications away until the stop that ends it).
+      switch ((c.operations++ + i) % 3) {
         case 0:  // a still image of the stream's last frame, then of a snapshot
           check(ZelCam_SaveImage(c.handle, (stem + ".png").c_str(), c.operations % 7) == 1,
                 "save while streaming", i);

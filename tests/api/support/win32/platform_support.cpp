@@ -1,10 +1,6 @@
 // Windows: a real (hidden) window whose queue the test pumps; settings live in the registry,
-// under a current-user key of the test program's own.
+// under the current-user key the test environment redirects to one of the program's own.
 #include <windows.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 
 #include "../api_test_support.h"
 
@@ -63,41 +59,7 @@ int TestWindow::Drain() {
   return count;
 }
 
-namespace {
-
-// The library in this process sees a current-user key of the test program's own, so nothing the
-// tests save reaches the prefix's real settings; it goes with the process.
-class RedirectedUserKey {
- public:
-  RedirectedUserKey()
-      : path_("Software\\ZelCnvSdkTests\\api-" + std::to_string(GetCurrentProcessId())) {
-    RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &root_, nullptr) != ERROR_SUCCESS ||
-        RegOverridePredefKey(HKEY_CURRENT_USER, root_) != ERROR_SUCCESS) {
-      std::fprintf(stderr, "api tests: cannot redirect the user's key\n");
-      std::abort();
-    }
-  }
-  ~RedirectedUserKey() {
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    RegCloseKey(root_);
-    RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
-  }
-
- private:
-  std::string path_;
-  HKEY root_ = nullptr;
-};
-
-void RedirectUserKey() {
-  static RedirectedUserKey redirected;
-}
-
-}  // namespace
-
 void StoreSetting(const char* name, uint32_t value) {
-  RedirectUserKey();
   HKEY key = nullptr;
   if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                       nullptr) != ERROR_SUCCESS) {
@@ -109,7 +71,6 @@ void StoreSetting(const char* name, uint32_t value) {
 }
 
 void ClearSettingsStore() {
-  RedirectUserKey();
   RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
 }
 
