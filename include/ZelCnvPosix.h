@@ -61,7 +61,8 @@ typedef void(ZELCNV_CALL* ZelCnvDialogDriver)(ZelCnvDialog* dialog, int template
 ZELCNV_API void ZELCNV_CALL ZelCnv_SetDialogDriver(ZelCnvDialogDriver driver, void* context);
 
 /* Reading a control. Text is UTF-8; the getters of text return its length in bytes (the buffer
- * receives as much as fits, terminated), or -1 for a control the dialog does not have. */
+ * receives as much as fits, terminated), or -1 for a control that neither the dialog nor the
+ * driver has touched ("no such control" below). */
 ZELCNV_API int ZELCNV_CALL ZelCnv_DialogGetText(ZelCnvDialog* dialog, int control, char* buffer,
                                                 int size);
 /* 1 enabled, 0 disabled, -1 no such control. */
@@ -76,8 +77,8 @@ ZELCNV_API int ZELCNV_CALL ZelCnv_DialogGetSelection(ZelCnvDialog* dialog, int c
 ZELCNV_API int ZELCNV_CALL ZelCnv_DialogGetPosition(ZelCnvDialog* dialog, int control,
                                                     int* position);
 
-/* A user's actions: 1 done, 0 refused (no such control, a disabled one, an item outside the
- * list, or the dialog has ended). */
+/* A user's actions: 1 done, 0 refused (a disabled control, an item outside the list, or the
+ * dialog has ended). */
 /* Replaces an edit's text (raises its change). */
 ZELCNV_API int ZELCNV_CALL ZelCnv_DialogType(ZelCnvDialog* dialog, int control, const char* text);
 /* Picks a combo box item (raises the selection change). */

@@ -96,7 +96,8 @@ MemoryDialog& MemoryDialog::Target(int control) {
 
 bool MemoryDialog::Usable(int control) {
   const MemoryDialog* top = parent_ != nullptr ? parent_ : this;
-  return !top->ended_ && Find(control) != nullptr && At(control).enabled;
+  // Every control of a template exists, also one the controller never touched.
+  return !top->ended_ && At(control).enabled;
 }
 
 void MemoryDialog::SetText(int control, std::string text) {

@@ -13,8 +13,8 @@
 
 namespace zelcnv::platform {
 
-// One control, whatever its kind: each kind uses the fields it has on Windows. A control exists
-// once the controller or a user first touches it.
+// One control, whatever its kind: each kind uses the fields it has on Windows. A control is
+// recorded once the controller or a user first touches it.
 struct MemoryControl {
   std::string text;
   bool enabled = true;
@@ -32,7 +32,7 @@ class MemoryDialog final : public DialogView {
   MemoryDialog(int templateId, DialogEvents& events) : templateId_(templateId), events_(events) {}
 
   int TemplateId() const { return templateId_; }
-  // The control in this dialog or in its page; null when neither has it.
+  // The control in this dialog or in its page; null when nobody has touched it yet.
   const MemoryControl* Find(int control) const;
   MemoryDialog* Page() const { return page_.get(); }
   // Where OpenPage put the page: the host control and the offset in pixels.
@@ -42,8 +42,8 @@ class MemoryDialog final : public DialogView {
   bool Ended() const { return ended_; }
   int Result() const { return result_; }
 
-  // A user's actions, on a control of this dialog or of its page. Each is refused (false) for a
-  // disabled control and once the dialog has ended.
+  // A user's actions, on a control of this dialog or of its page (also one nobody set up). Each
+  // is refused (false) for a disabled control and once the dialog has ended.
   bool Type(int control, const std::string& text);  // replaces an edit's text
   bool Choose(int control, int index);              // picks a combo box item
   bool Slide(int control, int position);            // drags a trackbar (kept in its range)
