@@ -60,20 +60,21 @@ typedef void(ZELCNV_CALL* ZelCnvDialogDriver)(ZelCnvDialog* dialog, int template
 /* Installs the driver for the whole process (NULL removes it). */
 ZELCNV_API void ZELCNV_CALL ZelCnv_SetDialogDriver(ZelCnvDialogDriver driver, void* context);
 
-/* Reading a control. Text is UTF-8; the getters of text return its length in bytes (the buffer
- * receives as much as fits, terminated), or -1 for a control that neither the dialog nor the
- * driver has touched ("no such control" below). */
+/* Reading a control. A control that neither the dialog nor the driver has touched reads as its
+ * template leaves it: enabled, empty, no items, no selection, position 0. Text is UTF-8; the text
+ * getters return its length in bytes (the buffer receives as much as fits, terminated), or -1
+ * for a NULL dialog or an item outside the list. */
 ZELCNV_API int ZELCNV_CALL ZelCnv_DialogGetText(ZelCnvDialog* dialog, int control, char* buffer,
                                                 int size);
-/* 1 enabled, 0 disabled, -1 no such control. */
+/* 1 enabled, 0 disabled, -1 for a NULL dialog. */
 ZELCNV_API int ZELCNV_CALL ZelCnv_DialogIsEnabled(ZelCnvDialog* dialog, int control);
-/* A combo box's or tab control's items: their number (0 for no such control), one item's text. */
+/* A combo box's or tab control's items: their number, one item's text. */
 ZELCNV_API int ZELCNV_CALL ZelCnv_DialogGetItemCount(ZelCnvDialog* dialog, int control);
 ZELCNV_API int ZELCNV_CALL ZelCnv_DialogGetItemText(ZelCnvDialog* dialog, int control, int index,
                                                     char* buffer, int size);
-/* The selected combo box item, -1 for none (or no such control). */
+/* The selected combo box item, -1 for none. */
 ZELCNV_API int ZELCNV_CALL ZelCnv_DialogGetSelection(ZelCnvDialog* dialog, int control);
-/* A trackbar's or up-down's position into *position: 1, or 0 for no such control. */
+/* A trackbar's or up-down's position into *position: 1, or 0 for a NULL dialog. */
 ZELCNV_API int ZELCNV_CALL ZelCnv_DialogGetPosition(ZelCnvDialog* dialog, int control,
                                                     int* position);
 

@@ -38,8 +38,11 @@ MemoryDialog* Dialog(ZelCnvDialog* dialog) {
   return reinterpret_cast<MemoryDialog*>(dialog);
 }
 
-const MemoryControl* Find(ZelCnvDialog* dialog, int control) {
-  return dialog != nullptr ? Dialog(dialog)->Find(control) : nullptr;
+// A control nobody has touched is as its template leaves it.
+const MemoryControl& Find(ZelCnvDialog* dialog, int control) {
+  static const MemoryControl untouched;
+  const MemoryControl* found = Dialog(dialog)->Find(control);
+  return found != nullptr ? *found : untouched;
 }
 
 int CopyText(const std::string& text, char* buffer, int size) {
@@ -66,37 +69,34 @@ ZELCNV_API void ZELCNV_CALL ZelCnv_SetDialogDriver(ZelCnvDialogDriver driver, vo
 
 ZELCNV_API int ZELCNV_CALL ZelCnv_DialogGetText(ZelCnvDialog* dialog, int control, char* buffer,
                                                 int size) {
-  const MemoryControl* found = Find(dialog, control);
-  return found != nullptr ? CopyText(found->text, buffer, size) : -1;
+  return dialog != nullptr ? CopyText(Find(dialog, control).text, buffer, size) : -1;
 }
 
 ZELCNV_API int ZELCNV_CALL ZelCnv_DialogIsEnabled(ZelCnvDialog* dialog, int control) {
-  const MemoryControl* found = Find(dialog, control);
-  return found != nullptr ? (found->enabled ? 1 : 0) : -1;
+  if (dialog == nullptr) return -1;
+  return Find(dialog, control).enabled ? 1 : 0;
 }
 
 ZELCNV_API int ZELCNV_CALL ZelCnv_DialogGetItemCount(ZelCnvDialog* dialog, int control) {
-  const MemoryControl* found = Find(dialog, control);
-  return found != nullptr ? static_cast<int>(found->items.size()) : 0;
+  return dialog != nullptr ? static_cast<int>(Find(dialog, control).items.size()) : 0;
 }
 
 ZELCNV_API int ZELCNV_CALL ZelCnv_DialogGetItemText(ZelCnvDialog* dialog, int control, int index,
                                                     char* buffer, int size) {
-  const MemoryControl* found = Find(dialog, control);
-  if (found == nullptr || index < 0 || index >= static_cast<int>(found->items.size())) return -1;
-  return CopyText(found->items[static_cast<size_t>(index)], buffer, size);
+  if (dialog == nullptr) return -1;
+  const std::vector<std::string>& items = Find(dialog, control).items;
+  if (index < 0 || index >= static_cast<int>(items.size())) return -1;
+  return CopyText(items[static_cast<size_t>(index)], buffer, size);
 }
 
 ZELCNV_API int ZELCNV_CALL ZelCnv_DialogGetSelection(ZelCnvDialog* dialog, int control) {
-  const MemoryControl* found = Find(dialog, control);
-  return found != nullptr ? found->selection : -1;
+  return dialog != nullptr ? Find(dialog, control).selection : -1;
 }
 
 ZELCNV_API int ZELCNV_CALL ZelCnv_DialogGetPosition(ZelCnvDialog* dialog, int control,
                                                     int* position) {
-  const MemoryControl* found = Find(dialog, control);
-  if (found == nullptr) return 0;
-  if (position != nullptr) *position = found->position;
+  if (dialog == nullptr) return 0;
+  if (position != nullptr) *position = Find(dialog, control).position;
   return 1;
 }
 
