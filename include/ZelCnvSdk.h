@@ -112,7 +112,7 @@ typedef struct CameraInfo {
 #define ERR_NOT_READY 1         /* handle not set up, wrong streaming state, no stream */
 #define ERR_NO_DEVICE 2         /* the selected converter is not attached */
 #define ERR_THREAD 3            /* a worker thread could not be started */
-#define ERR_WINDOW 4            /* the preview window could not be created */
+#define ERR_WINDOW 4            /* the preview window or a dialog could not be created */
 #define ERR_BUFFER 5            /* out of memory, or a buffer is too small */
 #define ERR_DEVICE_IO 6         /* a register access or the frame transfer failed */
 #define ERR_CAPTURE 8           /* a frame could not be read or decoded */
@@ -234,9 +234,22 @@ ZELCNV_API int ZELCNV_CALL ZelCam_GetWaitTime(int handle);
 ZELCNV_API int ZELCNV_CALL ZelCam_Width(int handle);
 /* Returns the frame height in pixels; 0 on failure. */
 ZELCNV_API int ZELCNV_CALL ZelCam_Height(int handle);
-/* Runs the video format dialog modally; returns 1 / 0. */
+/*
+ * Runs the video format dialog modally (colour mode, sampling rate, wait time; stored per user).
+ * Streaming stops while it is open and runs again afterwards; after OK the stored settings are
+ * loaded (the image parameters too) and the converter is programmed with them. Returns 1 after
+ * OK or Cancel; 0 with ERR_NOT_READY without a converter object, or with ERR_WINDOW when the
+ * dialog cannot be shown (one video format dialog per process at a time; on Linux only once
+ * ZelCnv_SetDialogDriver has installed a driver, see ZelCnvPosix.h).
+ */
 ZELCNV_API int ZELCNV_CALL ZelCam_SetCameraDlg(int handle, HWND owner);
-/* Runs the image adjustment dialog modally; returns 1 / 0. */
+/*
+ * Runs the image adjustment dialog modally: brightness, contrast, hue and saturation, written to
+ * the converter as they change while streaming or armed. OK stores all settings; Cancel or a
+ * close puts the four values back as they were (the converter keeps the last ones written until
+ * the next stream start). Returns 1 after OK or Cancel; 0 with ERR_NOT_READY or ERR_WINDOW as
+ * for ZelCam_SetCameraDlg (one image dialog per process at a time).
+ */
 ZELCNV_API int ZELCNV_CALL ZelCam_SetImageDlg(int handle, HWND owner);
 
 /* Streaming */

@@ -102,6 +102,11 @@ class CZelCam {
   int FormatCode(int standard) const;
   int NormalRate() const { return samplingRate_ == 1 ? 1 : 0; }
 
+  // The two settings dialogs (settings_dialogs.cpp): 1 after OK or Cancel; 0 when there is no
+  // device, or the dialog could not be shown (ERR_WINDOW).
+  int SetCameraDlg(WindowHandle owner);
+  int SetImageDlg(WindowHandle owner);
+
   // Image parameters.
   int SetFilterValue(uint32_t id, int value);
   int GetFilterValue(uint32_t id, int* valid);

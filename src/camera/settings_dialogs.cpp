@@ -1,0 +1,105 @@
+// The camera object's side of the two settings dialogs: streaming stopped and restored around
+// the video format dialog and the converter re-programmed after it, and the image parameter bytes
+// handed to the image dialog, with the device only while the camera streams or has a capture
+// armed.
+#include "camera/camera.h"
+#include "device/register_map.h"
+#include "platform/clock.h"
+#include "settings/image_dialog.h"
+#include "settings/video_format_dialog.h"
+
+namespace zelcnv::camera {
+
+namespace {
+
+constexpr int kAccepted = 1;
+constexpr int kCancelled = 2;
+
+// The picture-control writes of the image dialog, from the thread that runs it, while the preview
+// and transfer threads may stream: each write is one request on its own device handle, which the
+// driver takes whole.
+class DevicePictureControls final : public settings::PictureDevice {
+ public:
+  explicit DevicePictureControls(device::CZelCnvSdk& device) : device_(device) {}
+
+  void Write(settings::ImageParameter parameter, uint8_t value) override {
+    switch (parameter) {
+      case settings::kBrightness:
+        device_.SetBrightness(value);
+        break;
+      case settings::kContrast:
+        device_.SetContrast(value);
+        break;
+      case settings::kHue:
+        device_.SetHue(value);
+        break;
+      default:
+        device_.SetSaturation(value);
+        break;
+    }
+  }
+
+  uint8_t RegisterDefault(settings::ImageParameter parameter) override {
+    static constexpr uint8_t kRegisters[settings::kImageParameterCount] = {
+        device::kRegBrightness, device::kRegContrast, device::kRegHue, device::kRegSaturation};
+    return static_cast<uint8_t>(device_.GetRegisterDefault(kRegisters[parameter]));
+  }
+
+ private:
+  device::CZelCnvSdk& device_;
+};
+
+bool Shown(int result) {
+  return result == kAccepted || result == kCancelled;
+}
+
+}  // namespace
+
+int CZelCam::SetCameraDlg(WindowHandle owner) {
+  if (!device_) return PushError(kErrNotReady), 0;
+  settings::VideoFormatDialog dialog;
+  // Checked before streaming stops: a dialog that cannot be shown leaves the stream alone.
+  if (!dialog.CanRun()) return PushError(kErrWindow), 0;
+  const int32_t state = streamState_.load();
+  if (state == kStreamRunning || state == kStreamArmed) StopStreaming();
+  const int result = dialog.Run(owner);
+  if (result == kAccepted) {
+    LoadSettings();
+    device_->SetSamplingClock(NormalRate());
+    const int format = FormatCode(device_->DetectVideoStandard());
+    device_->Reset(device_->GetDeviceIndex());
+    platform::SleepMs(kFormatSettleMs);
+    device_->SetVideoFormat(format);
+    ReadBackFrameSize();
+  }
+  // Failures here are on the error stack; the dialog itself did what it was asked.
+  if (state == kStreamRunning) {
+    StartStreaming();
+  } else if (state == kStreamArmed) {
+    Capture();
+  }
+  if (!Shown(result)) return PushError(kErrWindow), 0;
+  return 1;
+}
+
+int CZelCam::SetImageDlg(WindowHandle owner) {
+  if (!device_) return PushError(kErrNotReady), 0;
+  std::atomic<uint8_t>* const bytes[settings::kImageParameterCount] = {&brightness_, &contrast_,
+                                                                       &hue_, &saturation_};
+  uint8_t saved[settings::kImageParameterCount];
+  for (int i = 0; i < settings::kImageParameterCount; ++i) saved[i] = bytes[i]->load();
+
+  DevicePictureControls controls(*device_);
+  const settings::ImageDialogFields fields{
+      {bytes[0], bytes[1], bytes[2], bytes[3]}, &colourMode_, &waitTime_, &samplingRate_, &hiRate_};
+  settings::ImageSheet sheet(streamState_.load() != kStreamIdle ? &controls : nullptr, fields);
+  if (!sheet.CanRun()) return PushError(kErrWindow), 0;
+  const int result = sheet.Run(owner);
+  if (result != kAccepted) {
+    for (int i = 0; i < settings::kImageParameterCount; ++i) bytes[i]->store(saved[i]);
+  }
+  if (!Shown(result)) return PushError(kErrWindow), 0;
+  return 1;
+}
+
+}  // namespace zelcnv::camera
