@@ -260,6 +260,9 @@ class Sequence {
       case 32:
         ZelCam_Trigger(h);
         ZelCam_GetStatus(h, 0);
+        // No dialog driver is installed: both dialogs are refused, the stream left as it was.
+        ZelCam_SetCameraDlg(h, Window());
+        ZelCam_SetImageDlg(h, Window());
         break;
       default:
         ZelCam_SetBrightness(h, in_.Within(300));

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 
+#include "camera/call_turn.h"
 #include "camera/frame_record.h"
 #include "device/zel_cnv_sdk.h"
 #include "imaging/avi_recorder.h"
@@ -147,7 +148,7 @@ class CZelCam {
 
   device::CZelCnvSdk* Device() { return device_.get(); }
   // Exports on this object take turns; one thread may re-enter (through its window procedure).
-  std::recursive_mutex& CallMutex() { return callMutex_; }
+  CallTurn& Turn() { return turn_; }
 
  private:
   static void PreviewThreadEntry(void* camera);
@@ -206,8 +207,9 @@ class CZelCam {
   std::atomic<int32_t> streamState_{0};
   std::atomic<int32_t> colourMode_{kDefaultColourMode};
   std::atomic<int32_t> waitTime_{10};
-  int32_t samplingRate_ = 1;
-  int32_t hiRate_ = 0;
+  // Atomic: a modal dialog reads them while other threads' exports may run.
+  std::atomic<int32_t> samplingRate_{1};
+  std::atomic<int32_t> hiRate_{0};
 
   // Streaming. While the preview thread runs it alone writes the bitmaps, the frame record and
   // the frame-rate fields. The callback fields change under callbackMutex_, which the preview
@@ -252,7 +254,7 @@ class CZelCam {
   std::atomic<platform::SurfaceDc*> previewDC_{nullptr};
   char windowClassName_[256] = {};
 
-  std::recursive_mutex callMutex_;
+  CallTurn turn_;
   std::mutex errorMutex_;
   int32_t errorStack_[kErrorStackDepth] = {};
 };

@@ -62,7 +62,12 @@ int CZelCam::SetCameraDlg(WindowHandle owner) {
   if (!dialog.CanRun()) return PushError(kErrWindow), 0;
   const int32_t state = streamState_.load();
   if (state == kStreamRunning || state == kStreamArmed) StopStreaming();
-  const int result = dialog.Run(owner);
+  int result;
+  {
+    // Other threads' calls on this object go on while the user has the dialog.
+    const SuspendedTurn away(turn_);
+    result = dialog.Run(owner);
+  }
   if (result == kAccepted) {
     LoadSettings();
     device_->SetSamplingClock(NormalRate());
@@ -94,7 +99,11 @@ int CZelCam::SetImageDlg(WindowHandle owner) {
       {bytes[0], bytes[1], bytes[2], bytes[3]}, &colourMode_, &waitTime_, &samplingRate_, &hiRate_};
   settings::ImageSheet sheet(streamState_.load() != kStreamIdle ? &controls : nullptr, fields);
   if (!sheet.CanRun()) return PushError(kErrWindow), 0;
-  const int result = sheet.Run(owner);
+  int result;
+  {
+    const SuspendedTurn away(turn_);
+    result = sheet.Run(owner);
+  }
   if (result != kAccepted) {
     for (int i = 0; i < settings::kImageParameterCount; ++i) bytes[i]->store(saved[i]);
   }

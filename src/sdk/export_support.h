@@ -33,7 +33,7 @@ Result WithCamera(int handle, Result failure, Operation&& operation) noexcept {
     camera = Registry().Find(handle);
     if (camera == nullptr) return failure;
     ExportScope scope;
-    std::lock_guard turn(camera->CallMutex());
+    std::lock_guard turn(camera->Turn());
     return operation(*camera);
   } catch (const std::bad_alloc&) {
     if (camera != nullptr) camera->PushError(camera::kErrBuffer);

@@ -25,7 +25,7 @@ ZELCNV_API int ZELCNV_CALL ZelCam_Initialize(HWND window) {
     if (zelcnv::sdk::CameraRef camera = Registry().Find(handle)) {
       try {
         zelcnv::sdk::ExportScope scope;
-        std::lock_guard turn(camera->CallMutex());
+        std::lock_guard turn(camera->Turn());
         // A handle is returned even when the device could not be prepared; the reason is on
         // its error stack.
         camera->Initialize(window);

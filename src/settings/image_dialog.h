@@ -29,8 +29,8 @@ struct ImageDialogFields {
   std::atomic<uint8_t>* parameters[kImageParameterCount];  // in ImageParameter order
   const std::atomic<int32_t>* colourMode;
   const std::atomic<int32_t>* waitTime;
-  const int32_t* samplingRate;
-  const int32_t* hiRate;
+  const std::atomic<int32_t>* samplingRate;
+  const std::atomic<int32_t>* hiRate;
 };
 
 class ImagePage final : public platform::DialogEvents {

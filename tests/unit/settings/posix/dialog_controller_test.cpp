@@ -263,8 +263,8 @@ class ImageDialogTest : public ::testing::Test {
   std::atomic<uint8_t> bytes_[kImageParameterCount] = {{100}, {110}, {120}, {130}};
   std::atomic<int32_t> colourMode_{1};
   std::atomic<int32_t> waitTime_{33};
-  int32_t samplingRate_ = 0;
-  int32_t hiRate_ = 1;
+  std::atomic<int32_t> samplingRate_{0};
+  std::atomic<int32_t> hiRate_{1};
   RecordingDevice device_;
 };
 
