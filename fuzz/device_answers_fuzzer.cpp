@@ -44,8 +44,12 @@ class Script {
       std::memset(out, 0, length);
       return;
     }
-    for (size_t done = 0; done < length; done += left) {
-      std::memcpy(out + done, bytes_.data() + at_, length - done < left ? length - done : left);
+    size_t done = length < left ? length : left;
+    std::memcpy(out, bytes_.data() + at_, done);
+    while (done < length) {
+      const size_t step = length - done < done ? length - done : done;
+      std::memcpy(out + done, out, step);
+      done += step;
     }
     at_ += length < left ? length : left;
   }

@@ -28,15 +28,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static CZelCnvSdk* lib = new CZelCnvSdk(2);
   zelcnv::fuzz::FuzzInput in(data, size);
 
-  // Mostly small frames (fast), sometimes up to the size of a real one.
-  const int32_t limit = in.Pick(8) == 0 ? 1100 : 80;
+  // Mostly small frames (fast), some medium, and rarely as large as a real one (those cost
+  // milliseconds each).
+  const uint8_t scale = in.Byte();
+  const int32_t limit = scale == 0 ? 1100 : scale % 8 == 1 ? 300 : 80;
   const int hTotal = in.Within(limit), hStart = in.Within(limit), hActive = in.Within(limit);
   const int vTotal = in.Within(limit), vStart = in.Within(limit), vActive = in.Within(limit);
   lib->SetSampleWidth(in.Bit() ? 1 : 0);
   if (lib->SetVideoTiming(hTotal, hStart, hActive, vTotal, vStart, vActive) != kStatusOk) {
     return 0;
   }
-  const int selector = static_cast<int>(in.Pick(3));
+  // The colour decode's cost is per pixel and its bounds do not depend on the size: large
+  // frames are woven only, small ones decoded both ways.
+  constexpr int64_t kColourPixels = 65536;
+  const auto& g = lib->Geometry();
+  const bool small = int64_t{g.frameWidth} * g.frameHeight <= kColourPixels;
+  const int selector = small ? static_cast<int>(in.Pick(3)) : zelcnv::device::kSelectorCopyFrame;
   const int colour = in.Bit() ? 1 : 0;
   const size_t needed = lib->DecodedBytes(selector);
   // Around the size the frame needs: too small by a little, exact, or larger.
@@ -54,11 +61,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lib->DecodeRingFrame(ring.bits.get(), ring.capacity, colour, 0, selector);
 
   // A region of the frame, with a picture made for that region.
-  const auto& g = lib->Geometry();
   const int left = in.Within(g.frameWidth + 2), right = in.Within(g.frameWidth + 2);
   const int top = in.Within(g.frameHeight + 2), bottom = in.Within(g.frameHeight + 2);
   if (left >= 0 && top >= 0 && right >= left && bottom >= top && right < g.frameWidth &&
       bottom < g.frameHeight) {
+    if (int64_t{right - left + 1} * (bottom - top + 1) > kColourPixels) return 0;
     Picture region(3 * size_t(right - left + 1) * size_t(bottom - top + 1));
     lib->DecodeRegion(region.bits.get(), lib->SingleFrameBuffer(), colour, 0, left, top, right,
                       bottom);

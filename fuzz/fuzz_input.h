@@ -40,8 +40,13 @@ class FuzzInput {
       std::memset(out, 0, length);
       return;
     }
-    for (size_t done = 0; done < length; done += left) {
-      std::memcpy(out + done, data_ + at_, length - done < left ? length - done : left);
+    // One copy of the bytes, then the filled part doubled until the buffer is full.
+    size_t done = length < left ? length : left;
+    std::memcpy(out, data_ + at_, done);
+    while (done < length) {
+      const size_t step = length - done < done ? length - done : done;
+      std::memcpy(out + done, out, step);
+      done += step;
     }
   }
 
