@@ -39,7 +39,10 @@ void BM_TransferThreadFreeRunning(benchmark::State& state) {
     state.SkipWithError("simulator attach failed");
     return;
   }
-  lib.StartTransfer();
+  if (lib.StartTransfer() != device::kStatusOk) {
+    state.SkipWithError("the transfer did not start");
+    return;
+  }
   for (auto _ : state) platform::SleepMs(100);
   lib.StopTransfer();
   const int transfers = lib.Transfer().transferCount.load();
@@ -64,7 +67,11 @@ void BM_SimulatorFrame(benchmark::State& state) {
   std::vector<uint8_t> frame(kFrameBytes);
   for (auto _ : state) {
     uint32_t moved = 0;
-    device::PipeTransfer(handle, device::kVideoPipe, kFrameBytes, frame.data(), &moved, 1, true);
+    if (device::PipeTransfer(handle, device::kVideoPipe, kFrameBytes, frame.data(), &moved, 1,
+                             true) != device::kTransferOk) {
+      state.SkipWithError("a frame transfer failed");
+      break;
+    }
     benchmark::DoNotOptimize(frame.data());
   }
   state.SetBytesProcessed(state.iterations() * int64_t{kFrameBytes});

@@ -55,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Picture single(capacity);
   lib->DecodeSingleFrame(single.bits.get(), single.capacity, colour, 0, selector);
 
-  for (int i = 0; i < lib->SlotCount(); ++i) in.FillRepeating(lib->Slots()[i].data, rawBytes);
-  lib->Transfer().readIndex.store(slot);
+  for (int i = 0; i < lib->Ring().SlotCount(); ++i) in.FillRepeating(lib->Ring().Slot(i), rawBytes);
+  lib->Ring().SetReadIndex(slot);
   Picture ring(capacity);
   lib->DecodeRingFrame(ring.bits.get(), ring.capacity, colour, 0, selector);
 

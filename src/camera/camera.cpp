@@ -1,10 +1,9 @@
-// Camera object: construction, initialisation, error stack, settings and teardown.
+// Camera object: construction, initialisation, settings and teardown.
 #include "camera/camera.h"
 
 #include <new>
 
 #include "platform/clock.h"
-#include "platform/window_messages.h"
 #include "settings/sampling_code.h"
 #include "settings/settings_store.h"
 
@@ -17,12 +16,10 @@ CZelCam::CZelCam()
 
 CZelCam::~CZelCam() {
   SaveSettings();
-  // Streaming and the preview window go before the device and the bitmaps they use.
-  if (device_) {
-    Close();
-  } else {
-    ClosePreviewWindow();
-  }
+  // Streaming, the recorder and the preview window go before the device and the bitmaps they
+  // use.
+  if (device_) StopStreaming();
+  window_.Close();
   device_.reset();
   for (auto& bitmap : bitmaps_) bitmap.reset();
   // Notifications still queued may point at the record: it is only handed back.
@@ -32,13 +29,11 @@ CZelCam::~CZelCam() {
 int CZelCam::Initialize(WindowHandle appWindow) {
   device_.reset(new (std::nothrow) device::CZelCnvSdk(kRingSlots));
   for (auto& bitmap : bitmaps_) bitmap.reset(new (std::nothrow) imaging::FrameBitmap);
-  appWindow_ = appWindow;  // before any check, so the error below reaches the window
+  errors_.SetWindow(appWindow);  // before any check, so the error below reaches the window
+  window_.UseDisplayPicture(bitmaps_[kDisplayBitmap].get());
   bool complete = device_ != nullptr && frameInfo_ != nullptr;
   for (const auto& bitmap : bitmaps_) complete = complete && bitmap != nullptr;
-  if (!complete) {
-    PushError(kErrBuffer);
-    return 0;
-  }
+  if (!complete) return Fail(kErrBuffer);
   LoadSettings();
   device_->SetSamplingClock(NormalRate());
   const int format = FormatCode(device_->DetectVideoStandard());
@@ -55,32 +50,7 @@ void CZelCam::ReadBackFrameSize() {
   device_->GetFrameRect(nullptr, nullptr, &width, &height, nullptr);
   imageWidth_ = width;
   imageHeight_ = height;
-  previewRect_[0] = 0;
-  previewRect_[1] = 0;
-  previewRect_[2] = width;
-  previewRect_[3] = height;
-}
-
-int CZelCam::PushError(int code) {
-  {
-    std::lock_guard lock(errorMutex_);
-    for (int i = kErrorStackDepth - 1; i > 0; --i) errorStack_[i] = errorStack_[i - 1];
-    errorStack_[0] = code;
-  }
-  PostToAppWindow(kMsgErrorNotify, 0, code);
-  return 1;
-}
-
-int CZelCam::PopError() {
-  std::lock_guard lock(errorMutex_);
-  const int newest = errorStack_[0];
-  for (int i = 0; i < kErrorStackDepth - 1; ++i) errorStack_[i] = errorStack_[i + 1];
-  errorStack_[kErrorStackDepth - 1] = 0;
-  return newest;
-}
-
-void CZelCam::PostToAppWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  if (appWindow_ != nullptr) platform::PostWindowMessage(appWindow_, message, wParam, lParam);
+  window_.Fit(width, height);
 }
 
 int CZelCam::FormatCode(int standard) const {
@@ -94,27 +64,20 @@ int CZelCam::FormatCode(int standard) const {
 }
 
 int CZelCam::SetColorMode(int bitsPerPixel) {
-  for (int index = 0; index < kColourModeCount; ++index) {
-    if (kColourModeBits[index] == bitsPerPixel) {
-      colourMode_.store(index);
-      return 1;
-    }
-  }
-  PushError(kErrParameter);
-  return 0;
+  const int index = ModeIndexOfBits(bitsPerPixel);
+  if (index < 0) return Fail(kErrParameter);
+  colourMode_.store(index);
+  return 1;
 }
 
 int CZelCam::GetColorMode() const {
-  const int index = colourMode_.load();
-  return index >= 0 && index < kColourModeCount ? kColourModeBits[index] : -1;
+  const ColourModeTraits* mode = ModeTraits(colourMode_.load());
+  return mode != nullptr ? mode->bitsPerPixel : -1;
 }
 
 int CZelCam::SetSamplingRate(int code) {
   settings::SamplingFlags flags{};
-  if (!settings::SamplingFlagsFromCode(code, &flags)) {
-    PushError(kErrParameter);
-    return 0;
-  }
+  if (!settings::SamplingFlagsFromCode(code, &flags)) return Fail(kErrParameter);
   samplingRate_ = flags.samplingRate;
   hiRate_ = flags.hiRate;
   return 1;
@@ -134,9 +97,9 @@ int CZelCam::SetWaitTime(int milliseconds) {
 }
 
 void CZelCam::LoadSettings() {
-  settings::CameraSettings values{
-      colourMode_.load(), waitTime_.load(), samplingRate_, hiRate_,
-      brightness_.load(), contrast_.load(), hue_.load(),   saturation_.load()};
+  settings::CameraSettings values{colourMode_.load(), waitTime_.load(),   samplingRate_.load(),
+                                  hiRate_.load(),     brightness_.load(), contrast_.load(),
+                                  hue_.load(),        saturation_.load()};
   settings::LoadSettings(values);
   colourMode_.store(values.colourMode);
   waitTime_.store(values.waitTime);
@@ -150,8 +113,8 @@ void CZelCam::LoadSettings() {
 
 void CZelCam::SaveSettings() {
   const settings::CameraSettings values{
-      colourMode_.load(), waitTime_.load(), samplingRate_, hiRate_,
-      brightness_.load(), contrast_.load(), hue_.load(),   saturation_.load()};
+      colourMode_.load(), waitTime_.load(), samplingRate_.load(), hiRate_.load(),
+      brightness_.load(), contrast_.load(), hue_.load(),          saturation_.load()};
   settings::SaveSettings(values);
 }
 

@@ -36,28 +36,28 @@ bool WideName(int number, char16_t* out, int capacity) {
 }  // namespace
 
 int CZelCam::WriteRegister(int reg, int value) {
-  if (!device_) return PushError(kErrNotReady), 0;
-  if (!device_->WriteRegister(reg, value)) return PushError(kErrDeviceIo), 0;
+  if (!device_) return Fail(kErrNotReady);
+  if (!device_->WriteRegister(reg, value)) return Fail(kErrDeviceIo);
   return 1;
 }
 
 int CZelCam::ReadRegister(int reg, int* valid) {
   if (valid != nullptr) *valid = 0;
-  if (!device_) return PushError(kErrNotReady), 0;
+  if (!device_) return Fail(kErrNotReady);
   int value = 0;
-  if (!device_->ReadRegister(reg, &value)) return PushError(kErrDeviceIo), 0;
+  if (!device_->ReadRegister(reg, &value)) return Fail(kErrDeviceIo);
   if (valid != nullptr) *valid = 1;
   return value;
 }
 
 int CZelCam::SetCrossbar(int input) {
-  return device_ ? device_->SelectInput(input) : 0;
+  return device_ && device_->SelectInput(input) ? 1 : 0;
 }
 
 int CZelCam::GetVideoFormat(int* valid) {
   if (!device_) {
     if (valid != nullptr) *valid = 0;
-    return PushError(kErrNotReady), 0;
+    return Fail(kErrNotReady);
   }
   if (valid != nullptr) *valid = 1;
   return device_->DetectVideoStandard();
@@ -65,22 +65,22 @@ int CZelCam::GetVideoFormat(int* valid) {
 
 int CZelCam::GetIoPort(int* value) {
   // This export reports its failures only as posted messages, never on the error stack.
-  if (value == nullptr) return PostToAppWindow(kMsgErrorNotify, 0, kErrParameter), 0;
-  if (!device_) return PostToAppWindow(kMsgErrorNotify, 0, kErrNotReady), 0;
+  if (value == nullptr) return errors_.PostOnly(kErrParameter), 0;
+  if (!device_) return errors_.PostOnly(kErrNotReady), 0;
   int level = 0;
-  if (!device_->QueryIoPort(&level)) return PostToAppWindow(kMsgErrorNotify, 0, kErrOperation), 0;
+  if (!device_->QueryIoPort(&level)) return errors_.PostOnly(kErrOperation), 0;
   *value = level;
   return 1;
 }
 
 int CZelCam::SetDeviceNumber(int index) {
-  if (!device_) return PushError(kErrNotReady), 0;
-  if (!device_->IsPresent(index)) return PushError(kErrNoDevice), 0;
+  if (!device_) return Fail(kErrNotReady);
+  if (!device_->IsPresent(index)) return Fail(kErrNoDevice);
   // The clock and the standard are those of the device selected before the change; the next
   // stream preparation programs the new device again.
   device_->SetSamplingClock(NormalRate());
   const int standard = device_->DetectVideoStandard();
-  if (device_->Reset(index) != device::kStatusOk) return PushError(kErrNoDevice), 0;
+  if (device_->Reset(index) != device::kStatusOk) return Fail(kErrNoDevice);
   platform::SleepMs(kFormatSettleMs);
   device_->SetVideoFormat(FormatCode(standard));
   // Armed pictures were sized for the geometry before the change, which another device or
@@ -90,8 +90,8 @@ int CZelCam::SetDeviceNumber(int index) {
 }
 
 int CZelCam::EnumDevice(char (*list)[256]) {
-  if (!device_) return PushError(kErrNotReady), 0;
-  if (list == nullptr) return PushError(kErrParameter), 0;
+  if (!device_) return Fail(kErrNotReady);
+  if (list == nullptr) return Fail(kErrParameter);
   int found = 0;
   for (int i = 0; i < device::CVXMSdkLib::GetDeviceCount(); ++i) {
     if (!device_->IsPresent(i)) continue;
@@ -103,8 +103,8 @@ int CZelCam::EnumDevice(char (*list)[256]) {
 }
 
 int CZelCam::EnumDeviceW(char16_t (*list)[256]) {
-  if (!device_) return PushError(kErrNotReady), 0;
-  if (list == nullptr) return PushError(kErrParameter), 0;
+  if (!device_) return Fail(kErrNotReady);
+  if (list == nullptr) return Fail(kErrParameter);
   int found = 0;
   for (int i = 0; i < device::CVXMSdkLib::GetDeviceCount(); ++i) {
     if (!device_->IsPresent(i)) continue;
@@ -115,14 +115,14 @@ int CZelCam::EnumDeviceW(char16_t (*list)[256]) {
   return found;
 }
 
-int CZelCam::CheckNameRequest(int index, const void* buffer, int length) {
-  if (!device_) return PushError(kErrNotReady), 0;
-  if (length < kMinNameChars || buffer == nullptr) return PushError(kErrParameter), 0;
+bool CZelCam::CheckNameRequest(int index, const void* buffer, int length) {
+  if (!device_) return Fail(kErrNotReady);
+  if (length < kMinNameChars || buffer == nullptr) return Fail(kErrParameter);
   if (index < 0 || index >= device::CVXMSdkLib::GetDeviceCount()) {
-    return PushError(kErrParameter), 0;
+    return Fail(kErrParameter);
   }
-  if (!device_->IsPresent(index)) return PushError(kErrNoDevice), 0;
-  return 1;
+  if (!device_->IsPresent(index)) return Fail(kErrNoDevice);
+  return true;
 }
 
 int CZelCam::GetDeviceName(int index, char* buffer, int length) {
@@ -133,7 +133,7 @@ int CZelCam::GetDeviceName(int index, char* buffer, int length) {
 
 int CZelCam::GetDeviceNameW(int index, char16_t* buffer, int length) {
   if (!CheckNameRequest(index, buffer, length)) return 0;
-  if (!WideName(index + 1, buffer, length)) return PushError(kErrNoDevice), 0;
+  if (!WideName(index + 1, buffer, length)) return Fail(kErrNoDevice);
   return 1;
 }
 

@@ -5,10 +5,7 @@
 namespace zelcnv::camera {
 
 int CZelCam::SetFilterValue(uint32_t id, int value) {
-  if (!device_) {
-    PushError(kErrNotReady);
-    return 0;
-  }
+  if (!device_) return Fail(kErrNotReady);
   const uint8_t byte = static_cast<uint8_t>(value);
   switch (id) {
     case kFilterBrightness:
@@ -28,8 +25,7 @@ int CZelCam::SetFilterValue(uint32_t id, int value) {
       device_->SetSaturation(byte);
       break;
     default:
-      PushError(kErrParameter);
-      return 0;
+      return Fail(kErrParameter);
   }
   // Kept even when the write failed (no converter): it reaches the device with the next stream.
   return 1;
@@ -38,8 +34,7 @@ int CZelCam::SetFilterValue(uint32_t id, int value) {
 int CZelCam::GetFilterValue(uint32_t id, int* valid) {
   if (!device_) {
     if (valid != nullptr) *valid = 0;
-    PushError(kErrNotReady);
-    return 0;
+    return Fail(kErrNotReady);
   }
   if (valid != nullptr) *valid = 1;
   switch (id) {
@@ -53,8 +48,7 @@ int CZelCam::GetFilterValue(uint32_t id, int* valid) {
       return saturation_.load();
     default:
       if (valid != nullptr) *valid = 0;
-      PushError(kErrParameter);
-      return 0;
+      return Fail(kErrParameter);
   }
 }
 

@@ -1,9 +1,9 @@
-// The preview window: where its parameters come from, its class and creation, the drawing of
-// each frame from the preview thread, and taking it down.
+// The preview window: class and creation, drawing, teardown.
+#include "camera/preview_window.h"
+
 #include <cstdio>
 #include <cstdlib>
 
-#include "camera/camera.h"
 #include "platform/clock.h"
 #include "platform/preview_window.h"
 
@@ -16,37 +16,30 @@ constexpr char kOwnTitle[] = "Active Window";
 
 }  // namespace
 
-int CZelCam::SetPreviewWindow(WindowHandle parent, int32_t x, int32_t y, int32_t width,
-                              int32_t height) {
-  if (!device_) {
-    PushError(kErrNotReady);
-    return 0;
-  }
-  previewParent_ = parent;
-  previewRect_[0] = x;
-  previewRect_[1] = y;
-  previewRect_[2] = width;
-  previewRect_[3] = height;
-  return 1;
+void PreviewWindow::Place(void* parent, int32_t x, int32_t y, int32_t width, int32_t height) {
+  parent_ = parent;
+  rect_[0] = x;
+  rect_[1] = y;
+  rect_[2] = width;
+  rect_[3] = height;
 }
 
-void* CZelCam::CreatePreviewWindow() {
-  // A fresh class per window: the object's address and a changing number keep names apart.
-  std::snprintf(windowClassName_, sizeof(windowClassName_), "VideoRenderer_%08x_%08x",
-                static_cast<unsigned>(reinterpret_cast<uintptr_t>(this)),
+void* PreviewWindow::MakeWindow(const void* owner, int32_t frameWidth, int32_t frameHeight) {
+  // A fresh class per window: the owner's address and a changing number keep names apart.
+  std::snprintf(className_, sizeof(className_), "VideoRenderer_%08x_%08x",
+                static_cast<unsigned>(reinterpret_cast<uintptr_t>(owner)),
                 static_cast<unsigned>(platform::MultimediaTimeMs() + std::rand()));
-  if (!platform::RegisterPreviewClass(windowClassName_)) return nullptr;
+  if (!platform::RegisterPreviewClass(className_)) return nullptr;
 
-  platform::WindowSpec spec{
-      windowClassName_, kChildTitle,      platform::kChildWindowStyle, 0, 0, 0, 0,
-      previewParent_,   kPreviewControlId};
-  if (previewParent_ != nullptr) {
-    spec.x = previewRect_[0];
-    spec.y = previewRect_[1];
-    spec.width = previewRect_[2];
-    spec.height = previewRect_[3];
+  platform::WindowSpec spec{className_, kChildTitle,      platform::kChildWindowStyle, 0, 0, 0, 0,
+                            parent_,    kPreviewControlId};
+  if (parent_ != nullptr) {
+    spec.x = rect_[0];
+    spec.y = rect_[1];
+    spec.width = rect_[2];
+    spec.height = rect_[3];
   } else {
-    int32_t rect[4] = {0, 0, imageWidth_, imageHeight_};
+    int32_t rect[4] = {0, 0, frameWidth, frameHeight};
     if (!platform::AdjustWindowRectangle(rect, platform::kOwnWindowStyle)) return nullptr;
     int32_t screenWidth = 0, screenHeight = 0;
     platform::ScreenSize(&screenWidth, &screenHeight);
@@ -60,88 +53,62 @@ void* CZelCam::CreatePreviewWindow() {
   void* window = platform::CreatePreviewWindow(spec);
   if (window == nullptr) return nullptr;
   if (!platform::ShowPreviewWindow(window)) {
-    previewWindow_ = window;  // on screen until Close takes it down
+    window_ = window;  // on screen until Close takes it down
     return nullptr;
   }
   return window;
 }
 
-int CZelCam::OpenPreviewWindow() {
+bool PreviewWindow::Open(const void* owner, int32_t frameWidth, int32_t frameHeight) {
   // Only ever one window per handle: an earlier one (streaming stopped, not closed) goes first.
-  ClosePreviewWindow();
-  void* window = CreatePreviewWindow();
-  if (window == nullptr) return 0;
-  previewWindow_ = window;
-  previewDC_ = platform::GetWindowDc(window);
-  return previewDC_ != nullptr ? 1 : 0;
+  Close();
+  void* window = MakeWindow(owner, frameWidth, frameHeight);
+  if (window == nullptr) return false;
+  window_ = window;
+  dc_ = platform::GetWindowDc(window);
+  return dc_.load() != nullptr;
 }
 
-void CZelCam::ClosePreviewWindow() {
-  if (platform::SurfaceDc* dc = previewDC_.exchange(nullptr)) {
-    platform::ReleaseWindowDc(previewWindow_.load(), dc);
+void PreviewWindow::Close() {
+  if (platform::SurfaceDc* dc = dc_.exchange(nullptr)) {
+    platform::ReleaseWindowDc(window_.load(), dc);
   }
-  if (void* window = previewWindow_.exchange(nullptr)) platform::DestroyPreviewWindow(window);
-  platform::UnregisterPreviewClass(windowClassName_);
-  windowClassName_[0] = '\0';
+  if (void* window = window_.exchange(nullptr)) platform::DestroyPreviewWindow(window);
+  platform::UnregisterPreviewClass(className_);
+  className_[0] = '\0';
 }
 
-int CZelCam::Close() {
-  // The stream stops first, so that no frame is being drawn with the context released below.
-  StopStreaming();
-  ClosePreviewWindow();
-  return 1;
-}
-
-void CZelCam::DrawFrame() {
-  // Without a window there is nothing to prepare a picture for.
-  if (previewWindow_.load() == nullptr || previewDC_.load() == nullptr) return;
-  const int mode = streamColourMode_.load();
-  imaging::FrameBitmap* source = nullptr;
-  switch (mode) {
-    case kMode8:
-      source = bitmaps_[kBitmap8].get();
-      break;
-    case kMode16:
-      bitmaps_[kBitmap8]->ConvertFrom(imaging::Gray16ToGray8, bitmaps_[kBitmap16].get(), nullptr, 0,
-                                      0, 0, 0);
-      source = bitmaps_[kBitmap8].get();
-      break;
-    case kMode24:
-      source = bitmaps_[kBitmap24].get();
-      break;
-    case kMode32:
-      bitmaps_[kBitmap24]->ConvertFrom(imaging::CopyColor24, bitmaps_[kBitmap32].get(), nullptr, 0,
-                                       0, 0, 0);
-      source = bitmaps_[kBitmap24].get();
-      break;
-    case kMode48:
-    case kMode64:
-      bitmaps_[kBitmap24]->ConvertFrom(imaging::Color48ToColor24, bitmaps_[kBitmap8 + mode].get(),
-                                       nullptr, 0, 0, 0, 0);
-      source = bitmaps_[kBitmap24].get();
-      break;
-    default:
-      return;
+void PreviewWindow::FitDisplay(uint16_t bits) {
+  void* window = window_.load();
+  int32_t width = 0, height = 0;
+  if (window != nullptr && dc_.load() != nullptr && display_ != nullptr &&
+      platform::IsWindowShown(window) && platform::GetClientSize(window, &width, &height) &&
+      width > 0 && height > 0) {
+    display_->Create(width, height, bits);
   }
-  void* window = previewWindow_.load();
-  platform::SurfaceDc* dc = previewDC_.load();
+}
+
+void PreviewWindow::Draw(const imaging::FrameBitmap& picture, uint16_t displayBits,
+                         imaging::StretchKernel stretch, bool alwaysScaled) {
+  void* window = window_.load();
+  platform::SurfaceDc* dc = dc_.load();
   int32_t width = 0, height = 0;
   if (window == nullptr || dc == nullptr || !platform::IsWindowShown(window) ||
       !platform::GetClientSize(window, &width, &height) || width <= 0 || height <= 0) {
     return;
   }
-  if (width == source->Width() && height == source->Height() && mode != kMode16) {
-    platform::StretchSurface(dc, 0, 0, width, height, source->MemoryDc(), 0, 0, width, height);
+  if (width == picture.Width() && height == picture.Height() && !alwaysScaled) {
+    platform::StretchSurface(dc, 0, 0, width, height, picture.MemoryDc(), 0, 0, width, height);
     return;
   }
-  imaging::FrameBitmap& display = *bitmaps_[kDisplayBitmap];
-  const uint16_t bits = mode <= kMode16 ? 8 : 24;
-  if (display.Width() != width || display.Height() != height || display.BitsPerPixel() != bits) {
+  if (display_ == nullptr) return;
+  imaging::FrameBitmap& display = *display_;
+  if (display.Width() != width || display.Height() != height ||
+      display.BitsPerPixel() != displayBits) {
     display.Release();
-    if (!display.Create(width, height, bits)) return;
+    if (!display.Create(width, height, displayBits)) return;
   }
-  display.StretchFrom(mode <= kMode16 ? imaging::StretchGray8 : imaging::StretchColor24, source,
-                      nullptr, nullptr, 0, 0);
+  display.StretchFrom(stretch, &picture, nullptr, nullptr, 0, 0);
   platform::BlitSurface(dc, 0, 0, width, height, display.MemoryDc(), 0, 0);
 }
 

@@ -56,10 +56,10 @@ bool Shown(int result) {
 }  // namespace
 
 int CZelCam::SetCameraDlg(WindowHandle owner) {
-  if (!device_) return PushError(kErrNotReady), 0;
+  if (!device_) return Fail(kErrNotReady);
   settings::VideoFormatDialog dialog;
   // Checked before streaming stops: a dialog that cannot be shown leaves the stream alone.
-  if (!dialog.CanRun()) return PushError(kErrWindow), 0;
+  if (!dialog.CanRun()) return Fail(kErrWindow);
   const int32_t state = streamState_.load();
   if (state == kStreamRunning || state == kStreamArmed) StopStreaming();
   int result;
@@ -79,16 +79,16 @@ int CZelCam::SetCameraDlg(WindowHandle owner) {
   }
   // Failures here are on the error stack; the dialog itself did what it was asked.
   if (state == kStreamRunning) {
-    StartStreaming();
+    (void)StartStreaming();
   } else if (state == kStreamArmed) {
-    Capture();
+    (void)Capture();
   }
-  if (!Shown(result)) return PushError(kErrWindow), 0;
+  if (!Shown(result)) return Fail(kErrWindow);
   return 1;
 }
 
 int CZelCam::SetImageDlg(WindowHandle owner) {
-  if (!device_) return PushError(kErrNotReady), 0;
+  if (!device_) return Fail(kErrNotReady);
   std::atomic<uint8_t>* const bytes[settings::kImageParameterCount] = {&brightness_, &contrast_,
                                                                        &hue_, &saturation_};
   uint8_t saved[settings::kImageParameterCount];
@@ -98,7 +98,7 @@ int CZelCam::SetImageDlg(WindowHandle owner) {
   const settings::ImageDialogFields fields{
       {bytes[0], bytes[1], bytes[2], bytes[3]}, &colourMode_, &waitTime_, &samplingRate_, &hiRate_};
   settings::ImageSheet sheet(streamState_.load() != kStreamIdle ? &controls : nullptr, fields);
-  if (!sheet.CanRun()) return PushError(kErrWindow), 0;
+  if (!sheet.CanRun()) return Fail(kErrWindow);
   int result;
   {
     const SuspendedTurn away(turn_);
@@ -107,7 +107,7 @@ int CZelCam::SetImageDlg(WindowHandle owner) {
   if (result != kAccepted) {
     for (int i = 0; i < settings::kImageParameterCount; ++i) bytes[i]->store(saved[i]);
   }
-  if (!Shown(result)) return PushError(kErrWindow), 0;
+  if (!Shown(result)) return Fail(kErrWindow);
   return 1;
 }
 

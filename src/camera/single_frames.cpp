@@ -1,5 +1,6 @@
-// Single frames and still images: arming capture, reading one frame synchronously, copying the
-// current image out and saving it as an image file.
+// Single frames, still images and recording: arming capture, reading one frame synchronously,
+// copying the current image out, saving it as an image file, and starting a recording from the
+// stream.
 #include "camera/camera.h"
 #include "device/protocol.h"
 #include "imaging/still_image.h"
@@ -14,20 +15,17 @@ constexpr int kNameBytes = 1024;  // a converted file name with its terminator
 }  // namespace
 
 imaging::FrameBitmap* CZelCam::CurrentImage() const {
-  int mode = streamColourMode_.load();
-  if (mode < 0) mode = colourMode_.load();
-  if (mode < 0 || mode >= kColourModeCount) return nullptr;
-  return bitmaps_[kBitmap8 + mode].get();
+  int index = streamColourMode_.load();
+  if (index < 0) index = colourMode_.load();
+  const ColourModeTraits* mode = ModeTraits(index);
+  return mode != nullptr ? bitmaps_[mode->output].get() : nullptr;
 }
 
 int CZelCam::Capture() {
-  if (!device_) {
-    PushError(kErrNotReady);
-    return 0;
-  }
+  if (!device_) return Fail(kErrNotReady);
   switch (streamState_.load()) {
     case kStreamRunning:
-      return 0;
+      return 0;  // refused without an error
     case kStreamArmed:
       return 1;
     default:
@@ -40,57 +38,36 @@ int CZelCam::Capture() {
 
 int CZelCam::SnapShot(void* buffer, int32_t size, int32_t topDown) {
   const int32_t state = streamState_.load();
-  if (!device_ || state == kStreamRunning) {
-    PushError(kErrNotReady);
-    return 0;
-  }
-  if (state == kStreamIdle && !PrepareStream()) {
-    PushError(kErrNotReady);
-    return 0;
-  }
-  if (device_->ReadSingleFrame() != device::kStatusOk) {
-    PushError(kErrCapture);
-    return 0;
-  }
+  if (!device_ || state == kStreamRunning) return Fail(kErrNotReady);
+  if (state == kStreamIdle && !PrepareStream()) return Fail(kErrNotReady);
+  if (device_->ReadSingleFrame() != device::kStatusOk) return Fail(kErrCapture);
   imaging::FrameBitmap& native = *bitmaps_[kNativeBitmap];
   const size_t nativeBytes = size_t(native.Stride()) * size_t(native.Height());
   if (device_->DecodeSingleFrame(native.Bits(), nativeBytes, 0, 0, kDecodeSelector) !=
       device::kStatusOk) {
-    PushError(kErrCapture);
+    errors_.Push(kErrCapture);
     PostFrameNotify(0, kErrCapture);
     return 0;
   }
   ConvertToOutput();
+  // The failed copy pushed the buffer error already; it is pushed again as the snapshot's own.
   if (buffer != nullptr && size != 0 && !CopyOut(*OutputBitmap(), topDown, buffer, size)) {
-    PushError(kErrBuffer);
-    return 0;
+    return Fail(kErrBuffer);
   }
   return 1;
 }
 
 int CZelCam::GetImage(void* buffer, int32_t size, int32_t topDown) {
   const imaging::FrameBitmap* image = device_ ? CurrentImage() : nullptr;
-  if (image == nullptr) {
-    PushError(kErrNotReady);
-    return 0;
-  }
-  if (image->Bits() == nullptr || buffer == nullptr) {
-    PushError(kErrBuffer);
-    return 0;
-  }
-  if (!CopyOut(*image, topDown, buffer, size)) {
-    PushError(kErrBuffer);
-    return 0;
-  }
+  if (image == nullptr) return Fail(kErrNotReady);
+  if (image->Bits() == nullptr || buffer == nullptr) return Fail(kErrBuffer);
+  if (!CopyOut(*image, topDown, buffer, size)) return Fail(kErrBuffer);
   return 1;
 }
 
 int CZelCam::SaveImage(const char* fileName, uint32_t fileType) {
   const imaging::FrameBitmap* image = device_ ? CurrentImage() : nullptr;
-  if (image == nullptr) {
-    PushError(kErrNotReady);
-    return 0;
-  }
+  if (image == nullptr) return Fail(kErrNotReady);
   // The writers take the picture upright; their failures show only in the result.
   imaging::FrameBitmap upright;
   if (fileName == nullptr || !imaging::MakeUprightCopy(*image, &upright)) return 0;
@@ -100,19 +77,43 @@ int CZelCam::SaveImage(const char* fileName, uint32_t fileType) {
 int CZelCam::SaveImageW(const char16_t* fileName, uint32_t fileType) {
   char name[kNameBytes];
   if (fileName == nullptr || platform::Utf16ToNarrow(fileName, name, kNameBytes) == 0) {
-    PushError(kErrNotReady);
-    return 0;
+    return Fail(kErrNotReady);
   }
   return SaveImage(name, fileType);
+}
+
+int CZelCam::Record(const char* fileName, int32_t durationMs, int32_t showWindow) {
+  if (fileName == nullptr || *fileName == '\0') return Fail(kErrParameter);
+  if (recorder_.Recording()) return Fail(kErrOperation);  // one recording at a time
+  SetCallback(nullptr, nullptr, 0, 0);
+  // A window that already shows the stream keeps showing it.
+  if (showWindow != 0 && !window_.Exists() && !window_.Open(this, imageWidth_, imageHeight_)) {
+    return Fail(kErrWindow);
+  }
+  if (!StartStreaming()) {
+    Close();
+    return Fail(kErrOperation);
+  }
+  switch (recorder_.Start(fileName, durationMs, *OutputBitmap())) {
+    case Recorder::StartResult::kStarted:
+      return 1;
+    case Recorder::StartResult::kFileFailed:
+      Close();
+      return Fail(kErrOperation);
+    case Recorder::StartResult::kNoMemory:
+      Close();
+      return Fail(kErrBuffer, kErrOperation);
+    case Recorder::StartResult::kThreadFailed:
+      break;
+  }
+  Close();
+  return Fail(kErrThread);
 }
 
 int CZelCam::RecordW(const char16_t* fileName, int32_t durationMs, int32_t showWindow) {
   char name[kNameBytes];
   if (fileName == nullptr) return Record(nullptr, durationMs, showWindow);
-  if (platform::Utf16ToNarrow(fileName, name, kNameBytes) == 0) {
-    PushError(kErrOperation);
-    return 0;
-  }
+  if (platform::Utf16ToNarrow(fileName, name, kNameBytes) == 0) return Fail(kErrOperation);
   return Record(name, durationMs, showWindow);
 }
 

@@ -1,12 +1,12 @@
-// Streaming: preparing the device and the bitmaps, the preview thread that takes the newest frame
-// from the device library's ring, converts it to the colour mode, draws it, copies it into the
-// application's buffer and announces it, and the start and stop of all that.
+// The streaming state machine: preparing the device and the pictures, starting and stopping the
+// preview thread and the device's transfer, the preview windows around them, and the preview
+// thread itself, which takes the newest frame from the ring, converts it to the colour mode,
+// draws it, offers it to the recorder, copies it into the application's buffer and announces it.
 #include <cstring>
 
 #include "camera/camera.h"
 #include "device/protocol.h"
 #include "platform/clock.h"
-#include "platform/preview_window.h"
 #include "platform/window_messages.h"
 
 namespace zelcnv::camera {
@@ -18,47 +18,25 @@ constexpr uint32_t kFpsWindowMs = 1000;
 }  // namespace
 
 imaging::FrameBitmap* CZelCam::OutputBitmap() const {
-  const int mode = streamColourMode_.load();
-  if (mode < 0 || mode >= kColourModeCount) return nullptr;
-  return bitmaps_[kBitmap8 + mode].get();
+  const ColourModeTraits* mode = StreamMode();
+  return mode != nullptr ? bitmaps_[mode->output].get() : nullptr;
 }
 
-int CZelCam::SizeOutputBitmaps(int mode) {
-  struct Need {
-    bool wanted;
-    int bitmap;
-    uint16_t bits;
-  };
-  const Need needs[] = {
-      {mode == kMode8 || mode == kMode16, kBitmap8, 8},
-      {mode >= kMode16, kBitmap16, 16},
-      {mode >= kMode24, kBitmap24, 24},
-      {mode == kMode32, kBitmap32, 32},
-      {mode == kMode48, kBitmap48, 48},
-      {mode == kMode64, kBitmap64, 64},
-  };
-  for (const Need& need : needs) {
-    if (!need.wanted) continue;
-    imaging::FrameBitmap& bitmap = *bitmaps_[need.bitmap];
-    if (!bitmap.Create(imageWidth_, imageHeight_, need.bits)) return 0;
+bool CZelCam::SizeBitmaps(const ColourModeTraits& mode) {
+  for (const BitmapSize& size : mode.sized) {
+    if (size.bitmap == kNoBitmap) break;
+    if (!bitmaps_[size.bitmap]->Create(imageWidth_, imageHeight_, size.bits)) return false;
   }
-  // The native frame has the format of the 8-bit picture (grey) or of the 16-bit one (YUYV).
-  const imaging::FrameBitmap* native = bitmaps_[mode == kMode8 ? kBitmap8 : kBitmap16].get();
-  return bitmaps_[kNativeBitmap]->CreateLike(native);
+  // The native frame has the format of the grey picture or of the YUYV one.
+  return bitmaps_[kNativeBitmap]->CreateLike(bitmaps_[mode.nativeLike].get()) != 0;
 }
 
-int CZelCam::PrepareStream() {
+bool CZelCam::PrepareStream() {
   // An object whose initialisation ran out of memory has nothing to stream into.
   bool complete = frameInfo_ != nullptr;
   for (const auto& bitmap : bitmaps_) complete = complete && bitmap != nullptr;
-  if (!complete) {
-    PushError(kErrBuffer);
-    return 0;
-  }
-  if (!device_->IsPresent(device_->GetDeviceIndex())) {
-    PushError(kErrNoDevice);
-    return 0;
-  }
+  if (!complete) return Fail(kErrBuffer);
+  if (!device_->IsPresent(device_->GetDeviceIndex())) return Fail(kErrNoDevice);
   device_->SetSamplingClock(NormalRate());
   const int format = FormatCode(device_->DetectVideoStandard());
   device_->SetVideoFormat(format);
@@ -68,96 +46,87 @@ int CZelCam::PrepareStream() {
   imageWidth_ = width;
   imageHeight_ = height;
 
-  // A mode outside the table (a damaged stored setting) has no output bitmap to size.
-  const int mode = colourMode_.load();
-  if (mode < 0 || mode >= kColourModeCount || !SizeOutputBitmaps(mode)) {
-    PushError(kErrBuffer);
-    return 0;
-  }
-  streamColourMode_.store(mode);
-  device_->SetSampleWidth(mode == kMode8 ? 0 : 1);
+  // A mode outside the table (a damaged stored setting) has no pictures to size.
+  const int index = colourMode_.load();
+  const ColourModeTraits* mode = ModeTraits(index);
+  if (mode == nullptr || !SizeBitmaps(*mode)) return Fail(kErrBuffer);
+  streamColourMode_.store(index);
+  device_->SetSampleWidth(mode->twoByteSamples);
   ApplyPictureControls();
-
-  int32_t clientWidth = 0, clientHeight = 0;
-  if (previewWindow_ != nullptr && previewDC_ != nullptr &&
-      platform::IsWindowShown(previewWindow_) &&
-      platform::GetClientSize(previewWindow_, &clientWidth, &clientHeight) && clientWidth > 0 &&
-      clientHeight > 0) {
-    bitmaps_[kDisplayBitmap]->Create(clientWidth, clientHeight, mode <= kMode16 ? 8 : 24);
-  }
-  return 1;
+  window_.FitDisplay(mode->displayBits);
+  return true;
 }
 
-int CZelCam::StartStreaming() {
-  if (!device_) {
-    PushError(kErrNotReady);
-    return 0;
-  }
+bool CZelCam::StartStreaming() {
+  if (!device_) return Fail(kErrNotReady);
   const int32_t state = streamState_.load();
-  if (state == kStreamRunning) return 1;
-  if (state == kStreamArmed) {
-    PushError(kErrNotReady);
-    return 0;
-  }
-  if (!PrepareStream()) {
-    PushError(kErrNotReady);
-    return 0;
-  }
+  if (state == kStreamRunning) return true;
+  if (state == kStreamArmed) return Fail(kErrNotReady);
+  if (!PrepareStream()) return Fail(kErrNotReady);
   previewRun_.store(1);
-  previewDoneEvent_ = platform::CreateManualEvent();
-  previewWakeEvent_ = platform::CreateManualEvent();
-  if (previewDoneEvent_ != nullptr && previewWakeEvent_ != nullptr) {
-    previewThread_ = platform::StartThread(&CZelCam::PreviewThreadEntry, this, false);
-  }
-  if (previewThread_ == nullptr) {
+  if (!previewWorker_.Start(&CZelCam::PreviewThreadEntry, this)) {
     StopStreaming();
-    PushError(kErrThread);
-    return 0;
+    return Fail(kErrThread);
   }
   if (device_->StartTransfer() != device::kStatusOk) {
     StopStreaming();
-    PushError(kErrDeviceIo);
-    return 0;
+    return Fail(kErrDeviceIo);
   }
   streamState_.store(kStreamRunning);
+  return true;
+}
+
+bool CZelCam::StopStreaming() {
+  if (!device_) return Fail(kErrNotReady);
+  previewRun_.store(0);
+  // Whatever the wait between polls, the thread leaves at once instead of finishing it.
+  previewWorker_.Stop();
+  // No more frames come: a recording ends with what it has.
+  recorder_.Stop();
+  if (streamState_.load() != kStreamIdle) {
+    streamState_.store(kStreamIdle);
+    if (device_->StopTransfer() != device::kStatusOk) return Fail(kErrDeviceIo);
+  }
+  return true;
+}
+
+void CZelCam::SetCallback(WindowHandle window, void* buffer, int32_t size, int32_t topDown) {
+  // Waits for a frame being copied into the old buffer.
+  std::lock_guard callback(callbackMutex_);
+  callbackWindow_.store(window);
+  callbackBuffer_.store(buffer);
+  callbackBufferSize_.store(size);
+  callbackTopDown_.store(topDown);
+}
+
+int CZelCam::Preview(WindowHandle window, void* buffer, int32_t size, int32_t topDown) {
+  const int32_t state = streamState_.load();
+  if (state == kStreamRunning || state == kStreamArmed) return Fail(kErrNotReady);
+  SetCallback(window, buffer, size, topDown);
+  if (!window_.Open(this, imageWidth_, imageHeight_)) return Fail(kErrWindow);
+  if (!StartStreaming()) {
+    Close();
+    return Fail(kErrCapture);
+  }
   return 1;
 }
 
-int CZelCam::StopStreaming() {
-  if (!device_) {
-    PushError(kErrNotReady);
-    return 0;
-  }
-  previewRun_.store(0);
-  // Whatever the wait between polls, the thread leaves at once instead of finishing it.
-  platform::SignalEvent(previewWakeEvent_);
-  if (previewThread_ != nullptr) {
-    // The thread signals the event as its last act; closing the thread waits until it has left
-    // the library's code. A start that failed left no thread.
-    platform::WaitEvent(previewDoneEvent_, platform::kWaitForever);
-    platform::CloseThread(previewThread_);
-    previewThread_ = nullptr;
-  }
-  for (platform::Event** event : {&previewDoneEvent_, &previewWakeEvent_}) {
-    platform::CloseEvent(*event);
-    *event = nullptr;
-  }
-  // No more frames come: a recording ends with what it has.
-  StopRecording();
-  if (streamState_.load() != kStreamIdle) {
-    streamState_.store(kStreamIdle);
-    if (device_->StopTransfer() != device::kStatusOk) {
-      PushError(kErrDeviceIo);
-      return 0;
-    }
-  }
+int CZelCam::SetPreviewWindow(WindowHandle parent, int32_t x, int32_t y, int32_t width,
+                              int32_t height) {
+  if (!device_) return Fail(kErrNotReady);
+  window_.Place(parent, x, y, width, height);
+  return 1;
+}
+
+int CZelCam::Close() {
+  // The stream stops first, so that no frame is being drawn with the context released below.
+  StopStreaming();
+  window_.Close();
   return 1;
 }
 
 void CZelCam::PreviewThreadEntry(void* camera) {
-  CZelCam* self = static_cast<CZelCam*>(camera);
-  self->PreviewLoop();
-  platform::SignalEvent(self->previewDoneEvent_);
+  static_cast<CZelCam*>(camera)->PreviewLoop();
 }
 
 void CZelCam::PostFrameNotify(uintptr_t wParam, intptr_t lParam) {
@@ -173,11 +142,9 @@ void CZelCam::PreviewLoop() {
     // A damaged stored interval below 0 would be an endless wait on Windows. A stop cuts the
     // wait short.
     const int32_t wait = waitTime_.load();
-    if (platform::WaitEvent(previewWakeEvent_, static_cast<uint32_t>(wait > 0 ? wait : 0))) {
-      continue;
-    }
+    if (previewWorker_.WaitForStop(static_cast<uint32_t>(wait > 0 ? wait : 0))) continue;
     if (previewRun_.load() != 1) continue;
-    const int poll = device_->PollFrame();
+    const device::PollResult poll = device_->PollFrame();
     // A transfer thread that is no longer running while the stream is on ended by itself: it
     // could not open the converter (unplugged before the start). Without this the stream would
     // run on, reported as started, without a frame or an error.
@@ -187,19 +154,19 @@ void CZelCam::PreviewLoop() {
       previewRun_.store(0);
       // On the stack before it is announced: a window procedure reading the error on the
       // notification finds it.
-      PushError(kErrTransferStopped);
+      errors_.Push(kErrTransferStopped);
       PostFrameNotify(0, kErrTransferStopped);
       break;
     }
     if (poll != device::kPollNewFrame) continue;
     if (device_->DecodeRingFrame(native.Bits(), nativeBytes, 0, 0, kDecodeSelector) !=
         device::kStatusOk) {
-      PushError(kErrCapture);
+      errors_.Push(kErrCapture);
       PostFrameNotify(0, kErrCapture);
       continue;
     }
     ConvertToOutput();
-    HandFrameToRecorder();
+    recorder_.Offer(*OutputBitmap(), StreamMode()->record);
     DrawFrame();
     DeliverFrame(native.Width(), native.Height());
   }
@@ -214,7 +181,7 @@ void CZelCam::DeliverFrame(int32_t width, int32_t height) {
   frameInfo_->width = width;
   frameInfo_->height = height;
   frameInfo_->buffer = buffer;
-  frameInfo_->bitsPerPixel = kColourModeBits[streamColourMode_.load()];
+  frameInfo_->bitsPerPixel = StreamMode()->bitsPerPixel;
   UpdateFrameRate();
   frameInfo_->frameRate = fpsTenths_;
   if (buffer != nullptr && bufferSize != 0 &&
@@ -237,72 +204,42 @@ void CZelCam::UpdateFrameRate() {
 }
 
 void CZelCam::ConvertToOutput() {
-  const imaging::FrameBitmap* native = bitmaps_[kNativeBitmap].get();
-  imaging::FrameBitmap* output = OutputBitmap();
-  imaging::BlitKernel kernel = nullptr;
-  switch (streamColourMode_.load()) {
-    case kMode8:
-      kernel = imaging::CopyGray8Flip;
-      break;
-    case kMode16:
-      kernel = imaging::CopyYuv16Flip;
-      break;
-    case kMode24:
-      kernel = imaging::YuyvToBgr24Flip;
-      break;
-    default:
-      return;  // 32, 48 and 64 bits: no conversion fills these pictures yet
-  }
-  output->ConvertFrom(kernel, native, nullptr, 0, 0, 0, 0);
+  const ColourModeTraits& mode = *StreamMode();
+  if (mode.toOutput == nullptr) return;  // no conversion fills this mode's picture
+  bitmaps_[mode.output]->ConvertFrom(mode.toOutput, bitmaps_[kNativeBitmap].get(), nullptr, 0, 0, 0,
+                                     0);
 }
 
-int CZelCam::CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* destination,
-                     int32_t size) {
+void CZelCam::DrawFrame() {
+  // Without a window there is nothing to prepare a picture for.
+  if (!window_.Exists()) return;
+  const ColourModeTraits& mode = *StreamMode();
+  imaging::FrameBitmap& shown = *bitmaps_[mode.shown];
+  if (mode.toShown != nullptr) {
+    shown.ConvertFrom(mode.toShown, bitmaps_[mode.output].get(), nullptr, 0, 0, 0, 0);
+  }
+  window_.Draw(shown, mode.displayBits, mode.stretch, mode.alwaysScaled);
+}
+
+bool CZelCam::CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* destination,
+                      int32_t size) {
   const int64_t stride = bitmap.Stride();
   const int64_t needed = stride * bitmap.Height();
   if (size < 0 || size < needed) {
-    PushError(kErrBuffer);
+    errors_.Push(kErrBuffer);
     PostFrameNotify(0, kErrBuffer);
-    return 0;
+    return false;
   }
   uint8_t* out = static_cast<uint8_t*>(destination);
   const uint8_t* rows = bitmap.Bits();
   if (topDown == 0) {
     if (needed > 0) std::memcpy(out, rows, static_cast<size_t>(needed));
-    return 1;
+    return true;
   }
   for (int32_t row = bitmap.Height() - 1; row >= 0; --row, out += stride) {
     std::memcpy(out, rows + row * stride, static_cast<size_t>(stride));
   }
-  return 1;
-}
-
-void CZelCam::SetCallback(WindowHandle window, void* buffer, int32_t size, int32_t topDown) {
-  // Waits for a frame being copied into the old buffer.
-  std::lock_guard callback(callbackMutex_);
-  callbackWindow_.store(window);
-  callbackBuffer_.store(buffer);
-  callbackBufferSize_.store(size);
-  callbackTopDown_.store(topDown);
-}
-
-int CZelCam::Preview(WindowHandle window, void* buffer, int32_t size, int32_t topDown) {
-  const int32_t state = streamState_.load();
-  if (state == kStreamRunning || state == kStreamArmed) {
-    PushError(kErrNotReady);
-    return 0;
-  }
-  SetCallback(window, buffer, size, topDown);
-  if (!OpenPreviewWindow()) {
-    PushError(kErrWindow);
-    return 0;
-  }
-  if (!StartStreaming()) {
-    Close();
-    PushError(kErrCapture);
-    return 0;
-  }
-  return 1;
+  return true;
 }
 
 }  // namespace zelcnv::camera

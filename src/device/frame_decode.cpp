@@ -31,7 +31,7 @@ int SourceLine(const FrameGeometry& g, int row) {
 
 }  // namespace
 
-int CVXMSdkLib::CopyFrame(uint8_t* output, const uint8_t* raw) {
+void CVXMSdkLib::CopyFrame(uint8_t* output, const uint8_t* raw) {
   const FrameGeometry& g = geometry_;
   const size_t b = static_cast<size_t>(BytesPerSample());
   const size_t pitchBytes = b * static_cast<size_t>(g.pitch);
@@ -48,16 +48,15 @@ int CVXMSdkLib::CopyFrame(uint8_t* output, const uint8_t* raw) {
     }
     output += rowBytes;
   }
-  return kStatusOk;
 }
 
-int CVXMSdkLib::DecodeFrame(uint8_t* output, const uint8_t* raw, int colour, int reserved) {
+LibStatus CVXMSdkLib::DecodeFrame(uint8_t* output, const uint8_t* raw, int colour, int reserved) {
   return DecodeRegion(output, raw, colour, reserved, 0, 0, geometry_.frameWidth - 1,
                       geometry_.frameHeight - 1);
 }
 
-int CVXMSdkLib::DecodeRegion(uint8_t* output, const uint8_t* raw, int colour, int /*reserved*/,
-                             int left, int top, int right, int bottom) {
+LibStatus CVXMSdkLib::DecodeRegion(uint8_t* output, const uint8_t* raw, int colour,
+                                   int /*reserved*/, int left, int top, int right, int bottom) {
   const FrameGeometry& g = geometry_;
   if (left < 0 || top < 0 || right >= g.frameWidth || bottom >= g.frameHeight || right < left ||
       bottom < top) {
@@ -101,28 +100,28 @@ size_t CVXMSdkLib::DecodedBytes(int selector) const {
   return pixelBytes * size_t(g.frameWidth) * size_t(g.frameHeight);
 }
 
-int CVXMSdkLib::Dispatch(uint8_t* output, size_t capacity, const uint8_t* raw, int colour,
-                         int reserved, int selector) {
+LibStatus CVXMSdkLib::Dispatch(uint8_t* output, size_t capacity, const uint8_t* raw, int colour,
+                               int reserved, int selector) {
   if (output == nullptr || raw == nullptr) return kStatusNullPointer;
   // A picture sized for an earlier geometry (another device, another standard) is too small
   // for this frame: refused rather than written past.
   if (DecodedBytes(selector) > capacity) return kStatusBadRegion;
-  if (selector == kSelectorCopyFrame) return CopyFrame(output, raw);
-  return DecodeFrame(output, raw, colour, reserved);
+  if (selector != kSelectorCopyFrame) return DecodeFrame(output, raw, colour, reserved);
+  CopyFrame(output, raw);
+  return kStatusOk;
 }
 
-int CVXMSdkLib::DecodeSingleFrame(uint8_t* output, size_t capacity, int colour, int reserved,
-                                  int selector) {
+LibStatus CVXMSdkLib::DecodeSingleFrame(uint8_t* output, size_t capacity, int colour, int reserved,
+                                        int selector) {
   return Dispatch(output, capacity, frameBuffer_, colour, reserved, selector);
 }
 
-int CVXMSdkLib::DecodeRingFrame(uint8_t* output, size_t capacity, int colour, int reserved,
-                                int selector) {
-  if (output == nullptr || slots_ == nullptr) return kStatusNullPointer;
-  const int32_t index = transfer_.readIndex.load();
-  if (index < 0 || index >= slotCount_) return kStatusNullPointer;
-  const int status = Dispatch(output, capacity, slots_[index].data, colour, reserved, selector);
-  transfer_.readIndex.store(index + 1 >= slotCount_ ? 0 : index + 1);
+LibStatus CVXMSdkLib::DecodeRingFrame(uint8_t* output, size_t capacity, int colour, int reserved,
+                                      int selector) {
+  const uint8_t* slot = ring_.ReadSlot();
+  if (output == nullptr || slot == nullptr) return kStatusNullPointer;
+  const LibStatus status = Dispatch(output, capacity, slot, colour, reserved, selector);
+  ring_.ReleaseRead();
   return status;
 }
 

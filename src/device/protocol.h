@@ -30,10 +30,12 @@ constexpr uint8_t kRequestReadRegister = 0x0C;
 constexpr uint8_t kRequestPortLevel = 0x22;  // answer: bit 1 of byte 0
 
 // PipeTransfer results.
-constexpr int kTransferOk = 0;
-constexpr int kTransferFailed = -1;
-constexpr int kTransferNoBuffer = -2;
-constexpr int kTransferNoHandle = -3;
+enum TransferResult : int {
+  kTransferOk = 0,
+  kTransferFailed = -1,    // the driver failed the transfer
+  kTransferNoBuffer = -2,  // null data buffer
+  kTransferNoHandle = -3,  // no device handle
+};
 
 // Library status values (0 = success).
 enum LibStatus : int {

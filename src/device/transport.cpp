@@ -8,8 +8,8 @@
 
 namespace zelcnv::device {
 
-int PipeTransfer(DeviceFile* handle, uint32_t pipe, int32_t length, void* buffer,
-                 uint32_t* bytesMoved, int select, bool alternateCodes) {
+TransferResult PipeTransfer(DeviceFile* handle, uint32_t pipe, int32_t length, void* buffer,
+                            uint32_t* bytesMoved, int select, bool alternateCodes) {
   if (buffer == nullptr) return kTransferNoBuffer;
   if (handle == nullptr) return kTransferNoHandle;
   uint32_t code;
@@ -29,17 +29,18 @@ int PipeTransfer(DeviceFile* handle, uint32_t pipe, int32_t length, void* buffer
 
 namespace {
 
-int ExchangePacket(DeviceFile* handle, uint32_t pipe, uint8_t* packet, int select) {
+LibStatus ExchangePacket(DeviceFile* handle, uint32_t pipe, uint8_t* packet, int select) {
   if (handle == nullptr) return kStatusNoDevice;
   uint32_t moved = 0;
-  int result = PipeTransfer(handle, pipe, kPacketSize, packet, &moved, select, false);
+  const TransferResult result =
+      PipeTransfer(handle, pipe, kPacketSize, packet, &moved, select, false);
   if (result != kTransferOk || moved != kPacketSize) return kStatusRequestFailed;
   return kStatusOk;
 }
 
 }  // namespace
 
-int SendRequest(DeviceFile* handle, const uint8_t* packet) {
+LibStatus SendRequest(DeviceFile* handle, const uint8_t* packet) {
   // The driver only reads a request; the copy keeps the caller's packet const.
   uint8_t copy[kPacketSize];
   if (packet == nullptr) return kStatusRequestFailed;
@@ -47,13 +48,13 @@ int SendRequest(DeviceFile* handle, const uint8_t* packet) {
   return ExchangePacket(handle, kRequestPipe, copy, 1);
 }
 
-int ReadResponse(DeviceFile* handle, uint8_t* buffer) {
+LibStatus ReadResponse(DeviceFile* handle, uint8_t* buffer) {
   if (buffer == nullptr) return kStatusRequestFailed;
   return ExchangePacket(handle, kResponsePipe, buffer, 0);
 }
 
-int SendSimpleRequest(DeviceFile* handle, uint8_t code, const uint8_t* parameters,
-                      int parameterLength) {
+LibStatus SendSimpleRequest(DeviceFile* handle, uint8_t code, const uint8_t* parameters,
+                            int parameterLength) {
   uint8_t packet[kPacketSize] = {};  // unused bytes go out as zeros, never stale memory
   packet[0] = code;
   int length = std::min(parameterLength, kMaxPayload);
@@ -61,19 +62,19 @@ int SendSimpleRequest(DeviceFile* handle, uint8_t code, const uint8_t* parameter
   return SendRequest(handle, packet);
 }
 
-int SendFrameSizeRequest(DeviceFile* handle, uint32_t samplesPerFrame) {
+LibStatus SendFrameSizeRequest(DeviceFile* handle, uint32_t samplesPerFrame) {
   const uint8_t size[4] = {
       static_cast<uint8_t>(samplesPerFrame), static_cast<uint8_t>(samplesPerFrame >> 8),
       static_cast<uint8_t>(samplesPerFrame >> 16), static_cast<uint8_t>(samplesPerFrame >> 24)};
   return SendSimpleRequest(handle, kRequestFrameSize, size, sizeof size);
 }
 
-int SendPayloadRequest(DeviceFile* handle, int length, const uint8_t* payload) {
+LibStatus SendPayloadRequest(DeviceFile* handle, int length, const uint8_t* payload) {
   return SendSimpleRequest(handle, kRequestWriteRegister, payload, length);
 }
 
-int QueryRequest(DeviceFile* handle, const uint8_t* packet, uint8_t* out, int outLength) {
-  int status = SendRequest(handle, packet);
+LibStatus QueryRequest(DeviceFile* handle, const uint8_t* packet, uint8_t* out, int outLength) {
+  LibStatus status = SendRequest(handle, packet);
   if (status != kStatusOk) return status;
   // The first answer read primes the device's response; only the second one counts.
   uint8_t answer[kPacketSize] = {};
@@ -84,7 +85,7 @@ int QueryRequest(DeviceFile* handle, const uint8_t* packet, uint8_t* out, int ou
   return status;
 }
 
-int QueryIndexedRequest(DeviceFile* handle, uint8_t index, uint8_t* out, int outLength) {
+LibStatus QueryIndexedRequest(DeviceFile* handle, uint8_t index, uint8_t* out, int outLength) {
   uint8_t packet[kPacketSize] = {};
   packet[0] = kRequestReadRegister;
   packet[1] = index;

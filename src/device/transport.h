@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "device/protocol.h"
 #include "platform/device_file.h"
 
 namespace zelcnv::device {
@@ -10,26 +11,31 @@ namespace zelcnv::device {
 using platform::DeviceFile;
 
 // One control transfer on `pipe`; `select` picks the direct-out (0) or direct-in (1) code of the
-// standard or alternate pair. Returns 0, -1 (driver failure), -2 (null buffer) or -3 (no handle);
-// `bytesMoved` receives the driver's count whenever the driver was called.
-int PipeTransfer(DeviceFile* handle, uint32_t pipe, int32_t length, void* buffer,
-                 uint32_t* bytesMoved, int select, bool alternateCodes);
+// standard or alternate pair. `bytesMoved` receives the driver's count whenever the driver was
+// called.
+[[nodiscard]] TransferResult PipeTransfer(DeviceFile* handle, uint32_t pipe, int32_t length,
+                                          void* buffer, uint32_t* bytesMoved, int select,
+                                          bool alternateCodes);
 
-// Sends one 64-byte request packet on the request pipe: status 0, 10 or 12.
-int SendRequest(DeviceFile* handle, const uint8_t* packet);
-// Reads one 64-byte answer from the response pipe into `buffer`: status 0, 10 or 12.
-int ReadResponse(DeviceFile* handle, uint8_t* buffer);
+// Sends one 64-byte request packet on the request pipe: kStatusOk, kStatusNoDevice or
+// kStatusRequestFailed, as every exchange below.
+[[nodiscard]] LibStatus SendRequest(DeviceFile* handle, const uint8_t* packet);
+// Reads one 64-byte answer from the response pipe into `buffer`.
+[[nodiscard]] LibStatus ReadResponse(DeviceFile* handle, uint8_t* buffer);
 // Register-write request carrying up to 63 payload bytes (a longer payload is cut).
-int SendPayloadRequest(DeviceFile* handle, int length, const uint8_t* payload);
+[[nodiscard]] LibStatus SendPayloadRequest(DeviceFile* handle, int length, const uint8_t* payload);
 // A query: sends `packet`, then reads the answer twice; the second read decides. The smaller of
 // `outLength` and 64 answer bytes are copied to `out` whatever the result.
-int QueryRequest(DeviceFile* handle, const uint8_t* packet, uint8_t* out, int outLength);
+[[nodiscard]] LibStatus QueryRequest(DeviceFile* handle, const uint8_t* packet, uint8_t* out,
+                                     int outLength);
 // Register-read query for `index`, as QueryRequest.
-int QueryIndexedRequest(DeviceFile* handle, uint8_t index, uint8_t* out, int outLength);
+[[nodiscard]] LibStatus QueryIndexedRequest(DeviceFile* handle, uint8_t index, uint8_t* out,
+                                            int outLength);
 // Tells the device how many samples a frame transfer carries (request 0x09).
-int SendFrameSizeRequest(DeviceFile* handle, uint32_t samplesPerFrame);
+[[nodiscard]] LibStatus SendFrameSizeRequest(DeviceFile* handle, uint32_t samplesPerFrame);
 // A request with no parameters other than `parameters` (up to 63 bytes, the rest zero).
-int SendSimpleRequest(DeviceFile* handle, uint8_t code, const uint8_t* parameters = nullptr,
-                      int parameterLength = 0);
+[[nodiscard]] LibStatus SendSimpleRequest(DeviceFile* handle, uint8_t code,
+                                          const uint8_t* parameters = nullptr,
+                                          int parameterLength = 0);
 
 }  // namespace zelcnv::device

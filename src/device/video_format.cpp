@@ -29,7 +29,7 @@ constexpr int64_t kMaxFrameSamples = int64_t{1} << 26;
 
 }  // namespace
 
-int CZelCnvSdk::SetVideoFormat(int mode) {
+LibStatus CZelCnvSdk::SetVideoFormat(int mode) {
   const int nibble = mode & 0x0F;
   const int standard = nibble == 1 || nibble == 2 || nibble == 3 ? nibble : 0;
   const TimingRow* table;
@@ -54,8 +54,8 @@ int CZelCnvSdk::SetVideoFormat(int mode) {
   return kStatusOk;
 }
 
-int CZelCnvSdk::SetVideoTiming(int hTotal, int hStart, int hActive, int vTotal, int vStart,
-                               int vActive) {
+LibStatus CZelCnvSdk::SetVideoTiming(int hTotal, int hStart, int hActive, int vTotal, int vStart,
+                                     int vActive) {
   // A window starting before the line or running past it would read outside the frame buffer.
   if (hTotal < 1 || hActive < 1 || hActive > hTotal || hStart < 0 || hStart > hTotal - hActive) {
     return kStatusBadHorizontal;
@@ -63,7 +63,7 @@ int CZelCnvSdk::SetVideoTiming(int hTotal, int hStart, int hActive, int vTotal, 
   if (vTotal < 1 || vActive < 1 || vStart < 0 || vStart > vTotal - vActive) {
     return kStatusBadVertical;
   }
-  if (SlotCount() < 2) return kStatusNoSlots;
+  if (Ring().SlotCount() < 2) return kStatusNoSlots;
   if (TransferRunning()) return kStatusAlreadyRunning;
   const int64_t bufferLines = int64_t{vTotal} + vStart + vActive;
   const int64_t frameSamples = int64_t{hTotal} * bufferLines;
@@ -85,11 +85,12 @@ int CZelCnvSdk::SetVideoTiming(int hTotal, int hStart, int hActive, int vTotal, 
   g.samplesPerFrame =
       static_cast<int32_t>((frameSamples + kSampleBlock - 1) / kSampleBlock * kSampleBlock);
   geometry_ = g;
-  const int status = AllocateFrameMemory(g.samplesPerFrame);
+  const LibStatus status = AllocateFrameMemory(g.samplesPerFrame);
   if (status != kStatusOk) return status;
 
   if (platform::DeviceFile* device = OpenDevice()) {
-    SendFrameSizeRequest(device, static_cast<uint32_t>(g.samplesPerFrame));
+    // A device that missed it fails the next frame transfer, which is reported there.
+    (void)SendFrameSizeRequest(device, static_cast<uint32_t>(g.samplesPerFrame));
     platform::CloseDeviceFile(device);
   }
   return kStatusOk;

@@ -5,9 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "device/frame_ring.h"
+#include "device/protocol.h"
 #include "platform/device_file.h"
 #include "platform/frame_memory.h"
-#include "platform/thread.h"
+#include "platform/worker.h"
 
 namespace zelcnv::device {
 
@@ -15,26 +17,16 @@ constexpr int kDeviceCount = 8;
 constexpr int kDevicePathSize = 128;
 constexpr char kDeviceBaseName[] = "ZQVD";
 
-// One ring slot: a frame buffer of 2 x samples-per-frame bytes.
-struct FrameSlot {
-  platform::GlobalMemory* memory = nullptr;
-  uint8_t* data = nullptr;
-};
-
 // Parameters and results shared between the library and its transfer thread. Fields the two
-// threads both touch are atomic; a slot is published by the store of `writeIndex`.
+// threads both touch are atomic; the frames themselves travel through the ring.
 struct TransferBlock {
   int32_t transferLength = 0;
-  platform::Event* doneEvent = nullptr;
   std::atomic<uint32_t> elapsedTicks{0};
   std::atomic<int32_t> transferCount{0};
-  std::atomic<int32_t> status{0};
+  std::atomic<int32_t> status{kStatusOk};
   std::atomic<int32_t> stopped{1};
   std::atomic<int32_t> failed{0};
-  int32_t slotCount = 0;
-  FrameSlot* slots = nullptr;
-  std::atomic<int32_t> writeIndex{0};
-  std::atomic<int32_t> readIndex{0};
+  FrameRing* ring = nullptr;
   int32_t useAlternateCodes = 0;
   const char* devicePath = nullptr;
 };
@@ -80,54 +72,62 @@ class CVXMSdkLib {
 
   // Enumeration: which of the device indices 0..7 could be opened when probed.
   void ProbeDevices();
-  int IsPresent(int index) const;
-  // Index 0..7 (else 22); rebuilds the current device path.
-  int SelectDevice(int index);
+  [[nodiscard]] bool IsPresent(int index) const;
+  // Index 0..7 (else kStatusBadDeviceIndex); rebuilds the current device path.
+  LibStatus SelectDevice(int index);
   int GetDeviceIndex() const { return deviceIndex_; }
   static int GetDeviceCount() { return kDeviceCount; }
   const char* DevicePath() const { return devicePath_; }
 
   // Frees and reallocates the single-frame buffer and every ring slot for `samplesPerFrame`
   // samples (each buffer 2 x samples bytes, zero-filled). All or nothing: on failure nothing is
-  // left allocated and the result is 7. Refused with 21 while the transfer thread runs.
-  int AllocateFrameMemory(int samplesPerFrame);
+  // left allocated (kStatusNoMemory). Refused with kStatusAlreadyRunning while the transfer
+  // thread runs.
+  [[nodiscard]] LibStatus AllocateFrameMemory(int samplesPerFrame);
   void FreeFrameMemory();
   int SamplesPerFrame() const { return geometry_.samplesPerFrame; }
   const FrameGeometry& Geometry() const { return geometry_; }
 
-  // Stores the sample width and tells the device (packet 0x0A); always 1.
-  int SetSampleWidth(int twoBytes);
+  // Stores the sample width and tells the device (a sample-width request).
+  void SetSampleWidth(bool twoBytes);
   bool TwoByteSamples() const { return twoByteSamples_ != 0; }
   int BytesPerSample() const { return twoByteSamples_ != 0 ? 2 : 1; }
   int FrameBytes() const { return geometry_.samplesPerFrame * BytesPerSample(); }
 
   // Transfer control.
-  int StartTransfer();
-  int StopTransfer();
-  int PollFrame();
-  int ReadSingleFrame();
+  [[nodiscard]] LibStatus StartTransfer();
+  // The transfer thread's final status (kStatusOk when none had to be stopped).
+  LibStatus StopTransfer();
+  [[nodiscard]] PollResult PollFrame();
+  [[nodiscard]] LibStatus ReadSingleFrame();
   bool TransferRunning() const { return transfer_.stopped.load() == 0; }
   // Waits until the transfer thread has ended by itself (true) or `timeoutMs` passed.
-  bool WaitTransferEnded(uint32_t timeoutMs);
+  [[nodiscard]] bool WaitTransferEnded(uint32_t timeoutMs);
   uint32_t LastTransferTicks() const { return lastTransferTicks_; }
 
   // Decoding a raw frame (layout of the current geometry) into a picture.
-  // BGR24 of an inclusive region, rows alternating between the fields: status 0, 5 or 14.
-  virtual int DecodeRegion(uint8_t* output, const uint8_t* raw, int colour, int reserved, int left,
-                           int top, int right, int bottom);
-  virtual int DecodeFrame(uint8_t* output, const uint8_t* raw, int colour, int reserved);
-  // The raw active frame, fields woven, frameWidth x bytes-per-sample per row: always 0.
-  virtual int CopyFrame(uint8_t* output, const uint8_t* raw);
+  // BGR24 of an inclusive region, rows alternating between the fields: kStatusOk,
+  // kStatusBadRegion or kStatusNullPointer.
+  [[nodiscard]] virtual LibStatus DecodeRegion(uint8_t* output, const uint8_t* raw, int colour,
+                                               int reserved, int left, int top, int right,
+                                               int bottom);
+  [[nodiscard]] virtual LibStatus DecodeFrame(uint8_t* output, const uint8_t* raw, int colour,
+                                              int reserved);
+  // The raw active frame, fields woven, frameWidth x bytes-per-sample per row.
+  virtual void CopyFrame(uint8_t* output, const uint8_t* raw);
   // The single-frame buffer or the ring's read slot into `output`, which holds `capacity`
-  // bytes: a frame of the current geometry that does not fit is refused with 5, nothing written.
-  int DecodeSingleFrame(uint8_t* output, size_t capacity, int colour, int reserved, int selector);
-  int DecodeRingFrame(uint8_t* output, size_t capacity, int colour, int reserved, int selector);
+  // bytes: a frame of the current geometry that does not fit is refused (kStatusBadRegion),
+  // nothing written.
+  [[nodiscard]] LibStatus DecodeSingleFrame(uint8_t* output, size_t capacity, int colour,
+                                            int reserved, int selector);
+  [[nodiscard]] LibStatus DecodeRingFrame(uint8_t* output, size_t capacity, int colour,
+                                          int reserved, int selector);
   // Bytes a decode with `selector` writes for the current geometry and sample width.
   size_t DecodedBytes(int selector) const;
 
   TransferBlock& Transfer() { return transfer_; }
-  const FrameSlot* Slots() const { return slots_; }
-  int SlotCount() const { return slotCount_; }
+  FrameRing& Ring() { return ring_; }
+  const FrameRing& Ring() const { return ring_; }
   uint8_t* SingleFrameBuffer() { return frameBuffer_; }
 
   void SetAlternateCodes(bool frames, bool singleRead) {
@@ -138,8 +138,8 @@ class CVXMSdkLib {
  protected:
   // Opens the current device path; null when it cannot be opened.
   platform::DeviceFile* OpenDevice() const;
-  int Dispatch(uint8_t* output, size_t capacity, const uint8_t* raw, int colour, int reserved,
-               int selector);
+  LibStatus Dispatch(uint8_t* output, size_t capacity, const uint8_t* raw, int colour, int reserved,
+                     int selector);
 
   FrameGeometry geometry_;
   int32_t interlaced_ = 0;
@@ -148,20 +148,20 @@ class CVXMSdkLib {
 
  private:
   static void TransferThreadEntry(void* block);
+  // Collects a transfer thread that ended by itself.
   void ReleaseEndedThread();
 
   char baseName_[5] = {'Z', 'Q', 'V', 'D', '\0'};
   char devicePath_[kDevicePathSize] = {};
   int deviceIndex_ = 0;
-  int32_t present_[kDeviceCount] = {};
+  bool present_[kDeviceCount] = {};
 
-  int slotCount_;
-  FrameSlot* slots_ = nullptr;
+  FrameRing ring_;
   platform::GlobalMemory* frameMemory_ = nullptr;
   uint8_t* frameBuffer_ = nullptr;
 
   TransferBlock transfer_;
-  platform::Thread* transferThread_ = nullptr;
+  platform::Worker transferWorker_;
   uint32_t lastTransferTicks_ = 0;
 
   platform::DeviceFile* singleFrameHandle_ = nullptr;

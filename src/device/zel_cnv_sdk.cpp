@@ -40,37 +40,36 @@ CZelCnvSdk::CZelCnvSdk(int slotCount) : CVXMSdkLib(slotCount) {
   Reset(0);
 }
 
-int CZelCnvSdk::Reset(int deviceIndex) {
+LibStatus CZelCnvSdk::Reset(int deviceIndex) {
   if (TransferRunning()) return kStatusAlreadyRunning;
   twoByteSamples_ = 0;
   interlaced_ = 0;
   if (SelectDevice(deviceIndex) != kStatusOk) return kStatusBadDeviceIndex;
-  SetSampleWidth(0);
-  if (OpenedDevice device{OpenDevice()}) SendSimpleRequest(device.get(), kRequestReset);
+  SetSampleWidth(false);
+  if (OpenedDevice device{OpenDevice()}) (void)SendSimpleRequest(device.get(), kRequestReset);
   LoadRegisterDefaults();
   decodeMode_ = kDecodeModeDecoder;
   SetVideoFormat(0);
   return kStatusOk;
 }
 
-int CZelCnvSdk::WriteRegister(int reg, int value) {
+bool CZelCnvSdk::WriteRegister(int reg, int value) {
   const uint8_t payload[2] = {static_cast<uint8_t>(reg), static_cast<uint8_t>(value)};
-  if (!registerTable_[payload[0]].writable) return 0;
+  if (!registerTable_[payload[0]].writable) return false;
   OpenedDevice device{OpenDevice()};
-  if (!device) return 0;
-  return SendPayloadRequest(device.get(), 2, payload) == kStatusOk ? 1 : 0;
+  return device && SendPayloadRequest(device.get(), 2, payload) == kStatusOk;
 }
 
-int CZelCnvSdk::ReadRegister(int reg, int* value) {
+bool CZelCnvSdk::ReadRegister(int reg, int* value) {
   const uint8_t address = static_cast<uint8_t>(reg);
-  if (!registerTable_[address].readable) return 0;
+  if (!registerTable_[address].readable) return false;
   uint8_t answer = 0;
-  int status = kStatusNoDevice;
+  LibStatus status = kStatusNoDevice;
   if (OpenedDevice device{OpenDevice()}) {
     status = QueryIndexedRequest(device.get(), address, &answer, 1);
   }
   if (value != nullptr) *value = status == kStatusOk ? answer : 0;
-  return status == kStatusOk ? 1 : 0;
+  return status == kStatusOk;
 }
 
 int CZelCnvSdk::GetRegisterDefault(int reg) const {
@@ -79,22 +78,23 @@ int CZelCnvSdk::GetRegisterDefault(int reg) const {
 
 void CZelCnvSdk::LoadRegisterDefaults() {
   std::memcpy(registerTable_, BuiltInRegisterTable(), sizeof registerTable_);
-  WriteRegister(kRegResetStrobe, 0);
+  (void)WriteRegister(kRegResetStrobe, 0);  // an absent device learns it at its next reset
 }
 
-int CZelCnvSdk::SelectInput(int input) {
+bool CZelCnvSdk::SelectInput(int input) {
   const int index = input & 0xFF;
-  if (index >= kInputCount) return 0;
-  WriteRegister(kRegInputSelectA, kInputSelectA[index]);
-  WriteRegister(kRegInputSelectB, kInputSelectB[index]);
-  return 1;
+  if (index >= kInputCount) return false;
+  // Accepted whether or not the device heard it: the answer is about the input number.
+  (void)WriteRegister(kRegInputSelectA, kInputSelectA[index]);
+  (void)WriteRegister(kRegInputSelectB, kInputSelectB[index]);
+  return true;
 }
 
-int CZelCnvSdk::SetSamplingClock(int normal) {
+bool CZelCnvSdk::SetSamplingClock(bool normal) {
   int value = 0;
-  if (!ReadRegister(kRegClockControl, &value)) return 0;
+  if (!ReadRegister(kRegClockControl, &value)) return false;
   value &= ~kSquarePixelClockBit;
-  if (normal != 0) value |= kSquarePixelClockBit;
+  if (normal) value |= kSquarePixelClockBit;
   return WriteRegister(kRegClockControl, value);
 }
 
@@ -116,14 +116,14 @@ int CZelCnvSdk::DetectVideoStandard() {
   }
 }
 
-int CZelCnvSdk::QueryIoPort(int* level) {
+bool CZelCnvSdk::QueryIoPort(int* level) {
   OpenedDevice device{OpenDevice()};
-  if (!device) return 0;
+  if (!device) return false;
   uint8_t packet[kPacketSize] = {kRequestPortLevel};
   uint8_t answer = 0;
-  if (QueryRequest(device.get(), packet, &answer, 1) != kStatusOk) return 0;
+  if (QueryRequest(device.get(), packet, &answer, 1) != kStatusOk) return false;
   if (level != nullptr) *level = (answer & kPortLevelBit) != 0 ? 1 : 0;
-  return 1;
+  return true;
 }
 
 }  // namespace zelcnv::device

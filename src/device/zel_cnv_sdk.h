@@ -36,28 +36,31 @@ class CZelCnvSdk : public CVXMSdkLib {
   // Probes the devices, selects device 0 and resets it.
   explicit CZelCnvSdk(int slotCount);
 
-  // Library status 0, 22 (index refused) or 21 (the transfer thread runs).
-  int Reset(int deviceIndex);
+  // kStatusOk, kStatusBadDeviceIndex or kStatusAlreadyRunning (the transfer thread runs).
+  LibStatus Reset(int deviceIndex);
 
-  // Register access on the low 8 bits of register and value, checked against the map first.
-  int WriteRegister(int reg, int value);
-  int ReadRegister(int reg, int* value);
+  // Register access on the low 8 bits of register and value, checked against the map first:
+  // false when the map refuses it or the device does not answer (a failed read stores 0).
+  [[nodiscard]] bool WriteRegister(int reg, int value);
+  [[nodiscard]] bool ReadRegister(int reg, int* value);
   int GetRegisterDefault(int reg) const;
-  int SetBrightness(int value) { return WriteRegister(kRegBrightness, value); }
-  int SetSaturation(int value) { return WriteRegister(kRegSaturation, value); }
-  int SetHue(int value) { return WriteRegister(kRegHue, value); }
-  int SetContrast(int value) { return WriteRegister(kRegContrast, value); }
+  bool SetBrightness(int value) { return WriteRegister(kRegBrightness, value); }
+  bool SetSaturation(int value) { return WriteRegister(kRegSaturation, value); }
+  bool SetHue(int value) { return WriteRegister(kRegHue, value); }
+  bool SetContrast(int value) { return WriteRegister(kRegContrast, value); }
   void LoadRegisterDefaults();
 
-  // Decoder control.
-  int SelectInput(int input);
-  int SetSamplingClock(int normal);
+  // Decoder control. SelectInput: false for an input outside 0..5 (nothing written).
+  bool SelectInput(int input);
+  bool SetSamplingClock(bool normal);
+  // 0..3; 0 also when the standard cannot be read.
   int DetectVideoStandard();
-  int QueryIoPort(int* level);
+  [[nodiscard]] bool QueryIoPort(int* level);
 
-  // Video formats.
-  int SetVideoFormat(int mode);
-  int SetVideoTiming(int hTotal, int hStart, int hActive, int vTotal, int vStart, int vActive);
+  // Video formats. SetVideoFormat keeps the previous format when the row is refused.
+  LibStatus SetVideoFormat(int mode);
+  [[nodiscard]] LibStatus SetVideoTiming(int hTotal, int hStart, int hActive, int vTotal,
+                                         int vStart, int vActive);
   void GetFrameRect(int* left, int* top, int* width, int* height, int* extra) const;
 
  private:

@@ -62,9 +62,9 @@ bool AviRecorder::WriteCode(const char code[4]) {
   return file_.Write(code, 4);
 }
 
-int AviRecorder::BeginFile(const char* fileName) {
+AviResult AviRecorder::BeginFile(const char* fileName) {
   ResetRecorder();
-  if (!file_.Open(fileName)) return 0;
+  if (!file_.Open(fileName)) return AviResult::kOpenFailed;
   const uint32_t payload = FramePayload();
   const uint32_t chunk = payload + kChunkHeader;
   const uint32_t nominal = rate != 0 ? rate : kNominalFramesPerSecond;
@@ -115,37 +115,37 @@ int AviRecorder::BeginFile(const char* fileName) {
   WriteCode("movi");
   riffSize_ = kFirstChunkOffset - 8;  // everything after the RIFF size field
   moviSize_ = 4;
-  return 1;
+  return AviResult::kOk;
 }
 
-int AviRecorder::AddFrame(const uint8_t* pixels) {
-  if (!file_.IsOpen() || pixels == nullptr) return kAviWriteFailed;
-  if (file_.Failed()) return kAviWriteFailed;
+AviResult AviRecorder::AddFrame(const uint8_t* pixels) {
+  if (!file_.IsOpen() || pixels == nullptr) return AviResult::kWriteFailed;
+  if (file_.Failed()) return AviResult::kWriteFailed;
   const uint32_t payload = FramePayload();
   const uint64_t chunk = uint64_t{payload} + kChunkHeader;
   // The file must still close with valid 32-bit sizes: this frame, the index header and every
   // index entry including this frame's.
   const uint64_t finished =
       8 + riffSize_ + chunk + kChunkHeader + kIndexEntryBytes * (frameIndex_.size() + 1);
-  if (finished > sizeLimit_) return kAviFull;
+  if (finished > sizeLimit_) return AviResult::kFull;
   try {
     frameIndex_.push_back(
         {{'0', '0', 'd', 'b'}, kAviifKeyframe, static_cast<uint32_t>(moviSize_), payload});
   } catch (const std::bad_alloc&) {
-    return kAviFull;
+    return AviResult::kFull;
   }
   const bool written = WriteCode("00db") && file_.WriteU32(payload) && file_.Write(pixels, payload);
   if (!written) {
     frameIndex_.pop_back();  // the chunk is incomplete: FinishFile cuts it off
-    return kAviWriteFailed;
+    return AviResult::kWriteFailed;
   }
   riffSize_ += chunk;
   moviSize_ += chunk;
-  return kAviOk;
+  return AviResult::kOk;
 }
 
-int AviRecorder::FinishFile() {
-  if (!file_.IsOpen()) return kAviWriteFailed;
+AviResult AviRecorder::FinishFile() {
+  if (!file_.IsOpen()) return AviResult::kWriteFailed;
   // Only complete frames count, whatever the caller counted.
   const uint32_t frames =
       frameCount < frameIndex_.size() ? frameCount : static_cast<uint32_t>(frameIndex_.size());
@@ -171,7 +171,7 @@ int AviRecorder::FinishFile() {
   file_.WriteU32(100000000u / measured);
   file_.Seek(kScaleOffset);
   file_.WriteU32(1000000000u / measured);
-  return file_.Close() ? kAviOk : kAviWriteFailed;
+  return file_.Close() ? AviResult::kOk : AviResult::kWriteFailed;
 }
 
 }  // namespace zelcnv::imaging

@@ -62,11 +62,12 @@ struct AviIndexEntry {
 static_assert(sizeof(MainAviHeader) == 56 && sizeof(AviStreamHeader) == 64 &&
               sizeof(AviBitmapHeader) == 40 && sizeof(AviIndexEntry) == 16);
 
-// AddFrame and FinishFile results.
-enum AviStatus : int {
-  kAviOk = 0,
-  kAviFull = 1,         // the frame would take a 32-bit size past its limit: not added
-  kAviWriteFailed = 2,  // a write failed (disk full, I/O error)
+// Results of BeginFile, AddFrame and FinishFile.
+enum class AviResult {
+  kOk,
+  kOpenFailed,   // the file cannot be created
+  kFull,         // the frame would take a 32-bit size past its limit: not added
+  kWriteFailed,  // a write failed (disk full, I/O error)
 };
 
 class AviRecorder {
@@ -83,14 +84,13 @@ class AviRecorder {
 
   // Closes the file, empties the index (keeping its storage) and zeroes the headers and sizes.
   void ResetRecorder();
-  // Opens `fileName` (truncating or creating it) and writes the headers: 1, or 0 when the file
-  // cannot be opened.
-  int BeginFile(const char* fileName);
+  // Opens `fileName` (truncating or creating it) and writes the headers.
+  [[nodiscard]] AviResult BeginFile(const char* fileName);
   // Appends one frame: FramePayload() bytes from `pixels`, rows of 24-bit pixels padded to
-  // 4 bytes, top row first. The caller adds 1 to frameCount after kAviOk.
-  int AddFrame(const uint8_t* pixels);
-  // Writes the index and patches sizes, counts and timing; kAviOk or kAviWriteFailed.
-  int FinishFile();
+  // 4 bytes, top row first. The caller adds 1 to frameCount after kOk.
+  [[nodiscard]] AviResult AddFrame(const uint8_t* pixels);
+  // Writes the index and patches sizes, counts and timing: kOk or kWriteFailed.
+  [[nodiscard]] AviResult FinishFile();
 
   bool Writing() const { return file_.IsOpen(); }
   // The bytes of one frame: rows of width x 3 bytes padded to 4, times the height.

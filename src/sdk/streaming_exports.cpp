@@ -1,16 +1,10 @@
 // Streaming and the preview window.
 #include "ZelCnvSdk.h"
-#include <cstddef>
 
 #include "sdk/export_support.h"
 
 using zelcnv::camera::CZelCam;
 using zelcnv::sdk::WithCamera;
-
-// Applications read the camera's record in place through the public declaration.
-static_assert(sizeof(zelcnv::camera::FrameInfo) == sizeof(FrameInfo));
-static_assert(offsetof(zelcnv::camera::FrameInfo, frameRate) == offsetof(FrameInfo, frameRate));
-static_assert(offsetof(zelcnv::camera::FrameInfo, buffer) == offsetof(FrameInfo, buffer));
 
 extern "C" {
 

@@ -45,7 +45,7 @@ class LibraryOverDriver : public ::testing::Test {
 
   int64_t SlotSequence(int slot) const {
     const zelsim::FrameGeometry g = zelsim::GeometryFor(params_);
-    const uint8_t* line = lib_.Slots()[slot].data + (g.vStart * g.hTotal + g.hStart);
+    const uint8_t* line = lib_.Ring().Slot(slot) + (g.vStart * g.hTotal + g.hStart);
     uint32_t sequence = 0;
     return zelsim::ReadFrameStamp(line, 1, &sequence) ? int64_t{sequence} : -1;
   }
@@ -84,7 +84,7 @@ TEST_F(LibraryOverDriver, TransferThreadStreamsStampedFrames) {
   Attach("timing=manual");
   ASSERT_EQ(lib_.StartTransfer(), kStatusOk);
   ASSERT_EQ(ZelSim_InjectFault(kDevice, "release=3"), 1);
-  ASSERT_TRUE(Eventually([&] { return lib_.Transfer().writeIndex.load() == 3; }));
+  ASSERT_TRUE(Eventually([&] { return lib_.Ring().WriteIndex() == 3; }));
   const int64_t first = SlotSequence(0);
   ASSERT_GE(first, 0);
   EXPECT_EQ(SlotSequence(1), first + 1);

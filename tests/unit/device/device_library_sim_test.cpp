@@ -85,7 +85,10 @@ TEST_F(DeviceLibrarySimTest, SingleFramesMatchTheDevicePictureForEveryFormat) {
         ASSERT_EQ(lib.ReadSingleFrame(), kStatusOk) << what;
         ExpectDevicePicture(
             lib, params,
-            [&](uint8_t* out, size_t) { return lib.CopyFrame(out, lib.SingleFrameBuffer()); },
+            [&](uint8_t* out, size_t) {
+              lib.CopyFrame(out, lib.SingleFrameBuffer());
+              return kStatusOk;
+            },
             what);
       }
     }

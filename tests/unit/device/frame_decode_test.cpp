@@ -51,15 +51,15 @@ TEST_F(FrameDecodeTest, FormatB1RowsComeFromAlternateFields) {
 
 TEST_F(FrameDecodeTest, RingDecodeAdvancesTheReadIndexButNotOnNullOutput) {
   lib_.SetSampleWidth(1);
-  const int last = lib_.SlotCount() - 1;
-  FillSynthetic(lib_.Slots()[last].data, 2 * lib_.SamplesPerFrame());
-  lib_.Transfer().readIndex.store(last);
+  const int last = lib_.Ring().SlotCount() - 1;
+  FillSynthetic(lib_.Ring().Slot(last), 2 * lib_.SamplesPerFrame());
+  lib_.Ring().SetReadIndex(last);
   std::vector<uint8_t> out(640 * 480 * 2);
   EXPECT_EQ(lib_.DecodeRingFrame(nullptr, 0, 0, 0, kSelectorCopyFrame), kStatusNullPointer);
-  EXPECT_EQ(lib_.Transfer().readIndex.load(), last);
+  EXPECT_EQ(lib_.Ring().ReadIndex(), last);
   EXPECT_EQ(lib_.DecodeRingFrame(out.data(), out.size(), 0, 0, kSelectorCopyFrame), kStatusOk);
-  EXPECT_EQ(lib_.Transfer().readIndex.load(), 0);
-  EXPECT_EQ(std::memcmp(out.data(), lib_.Slots()[last].data + 2 * (12 * 780 + 88), 1280), 0);
+  EXPECT_EQ(lib_.Ring().ReadIndex(), 0);
+  EXPECT_EQ(std::memcmp(out.data(), lib_.Ring().Slot(last) + 2 * (12 * 780 + 88), 1280), 0);
 }
 
 TEST_F(FrameDecodeTest, RegionMustLieInsideTheFrame) {

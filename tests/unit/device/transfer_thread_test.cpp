@@ -72,7 +72,7 @@ class TransferThreadTest : public ::testing::Test {
   // The stamp of a raw frame, read from field 1's first active line; -1 for an empty slot.
   int64_t SlotSequence(int slot) const {
     zelsim::FrameGeometry g = zelsim::GeometryFor(Params(zelsim::InputContent::kBars));
-    const uint8_t* line = lib_.Slots()[slot].data + 2 * (g.vStart * g.hTotal + g.hStart);
+    const uint8_t* line = lib_.Ring().Slot(slot) + 2 * (g.vStart * g.hTotal + g.hStart);
     uint32_t sequence = 0;
     return zelsim::ReadFrameStamp(line, 2, &sequence) ? int64_t{sequence} : -1;
   }
@@ -96,7 +96,7 @@ class TransferThreadTest : public ::testing::Test {
 TEST_F(TransferThreadTest, WriterStepsOverTheSlotTheReaderHolds) {
   Attach("timing=manual");
   ASSERT_EQ(lib_.StartTransfer(), kStatusOk);
-  lib_.Transfer().readIndex.store(3);
+  lib_.Ring().SetReadIndex(3);
   ASSERT_EQ(ZelSim_InjectFault(kDevice, "fail-after=14"), 1);
   ASSERT_EQ(ZelSim_InjectFault(kDevice, "release=14"), 1);
   ASSERT_TRUE(lib_.WaitTransferEnded(20000));
@@ -108,7 +108,7 @@ TEST_F(TransferThreadTest, WriterStepsOverTheSlotTheReaderHolds) {
     int64_t expected = frameInSlot[slot] < 0 ? -1 : first + frameInSlot[slot];
     EXPECT_EQ(SlotSequence(slot), expected) << "slot " << slot;
   }
-  EXPECT_EQ(lib_.Transfer().writeIndex.load(), 7) << "the failed transfer still advances";
+  EXPECT_EQ(lib_.Ring().WriteIndex(), 7) << "the failed transfer still advances";
   EXPECT_EQ(lib_.Transfer().transferCount.load(), 15);
   EXPECT_EQ(lib_.StopTransfer(), kStatusFrameFailed);
 }
@@ -133,10 +133,10 @@ TEST_F(TransferThreadTest, PollReportsNoFrameUntilTheFirstTransferThenTheNewestS
   EXPECT_EQ(lib_.StartTransfer(), kStatusAlreadyRunning);
   EXPECT_EQ(lib_.PollFrame(), kPollNoNewFrame);
   ASSERT_EQ(ZelSim_InjectFault(kDevice, "release=3"), 1);
-  ASSERT_TRUE(Eventually([&] { return lib_.Transfer().writeIndex.load() == 3; }));
+  ASSERT_TRUE(Eventually([&] { return lib_.Ring().WriteIndex() == 3; }));
   EXPECT_EQ(lib_.PollFrame(), kPollNewFrame);
-  EXPECT_EQ(lib_.Transfer().readIndex.load(), 2);
-  lib_.Transfer().readIndex.store(3);  // the consumer is done with slot 2
+  EXPECT_EQ(lib_.Ring().ReadIndex(), 2);
+  lib_.Ring().SetReadIndex(3);  // the consumer is done with slot 2
   EXPECT_EQ(lib_.PollFrame(), kPollNoNewFrame);
 
   ASSERT_EQ(ZelSim_InjectFault(kDevice, "release=1000000"), 1);
@@ -201,7 +201,7 @@ TEST_F(TransferThreadTest, StopDuringABlockedTransferEndsWhenTheDeviceGoesAway) 
   ASSERT_EQ(lib_.StartTransfer(), kStatusOk);
   // One frame through: the thread holds its device handle and waits for the next frame.
   ASSERT_EQ(ZelSim_InjectFault(kDevice, "release=1"), 1);
-  ASSERT_TRUE(Eventually([&] { return lib_.Transfer().writeIndex.load() == 1; }));
+  ASSERT_TRUE(Eventually([&] { return lib_.Ring().WriteIndex() == 1; }));
   std::thread unplug([] { ZelSim_Detach(kDevice); });
   // The stop waits for the transfer in flight; the detach fails that transfer.
   int status = lib_.StopTransfer();
@@ -224,8 +224,8 @@ TEST_F(TransferThreadTest, FramesThroughTheRingAreInOrderAndNeverTorn) {
       std::this_thread::yield();
       continue;
     }
-    int slot = lib_.Transfer().readIndex.load();
-    std::vector<uint8_t> picture = Weave(lib_.Slots()[slot].data);
+    int slot = lib_.Ring().ReadIndex();
+    std::vector<uint8_t> picture = Weave(lib_.Ring().Slot(slot));
     uint32_t rows[4];
     const int last = static_cast<int>(picture.size() / (720 * 2)) - 1;
     const int stamped[4] = {0, 1, last - 1, last};
@@ -237,7 +237,7 @@ TEST_F(TransferThreadTest, FramesThroughTheRingAreInOrderAndNeverTorn) {
     previous = rows[0];
     ASSERT_TRUE(zelsim::RenderExpectedPicture(params, rows[0], expected.data(), expected.size()));
     ASSERT_EQ(picture, expected) << "frame " << rows[0] << " differs from the device's picture";
-    lib_.Transfer().readIndex.store(slot + 1 == kSlots ? 0 : slot + 1);
+    lib_.Ring().SetReadIndex(slot + 1 == kSlots ? 0 : slot + 1);
     ++frames;
   }
   EXPECT_EQ(lib_.StopTransfer(), kStatusOk);

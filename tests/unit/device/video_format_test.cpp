@@ -39,7 +39,7 @@ TEST(VideoFormatTest, EveryUsableRateAndStandardGivesItsSize) {
   for (const Case& c : cases) {
     EXPECT_EQ(lib.SetVideoFormat(c.mode), kStatusOk);
     ExpectFrame(lib, c.size, ("mode 0x" + std::to_string(c.mode)).c_str());
-    ASSERT_NE(lib.Slots(), nullptr);
+    ASSERT_TRUE(lib.Ring().Allocated());
     ASSERT_NE(lib.SingleFrameBuffer(), nullptr);
   }
 }
@@ -64,11 +64,11 @@ TEST(VideoFormatTest, ModeBytesOutsideTheTableFallBackAsDefined) {
 TEST(VideoFormatTest, StandardTwoIsRefusedAndChangesNothing) {
   CZelCnvSdk lib(10);
   lib.SetVideoFormat(0x21);
-  const FrameSlot* slots = lib.Slots();
+  const uint8_t* slot = lib.Ring().Slot(0);
   const uint8_t* buffer = lib.SingleFrameBuffer();
   EXPECT_EQ(lib.SetVideoFormat(0x12), kStatusOk) << "the format call itself never fails";
   ExpectFrame(lib, {720, 570, 531456}, "after 0x12");
-  EXPECT_EQ(lib.Slots(), slots) << "nothing was reallocated";
+  EXPECT_EQ(lib.Ring().Slot(0), slot) << "nothing was reallocated";
   EXPECT_EQ(lib.SingleFrameBuffer(), buffer);
 }
 
@@ -109,7 +109,7 @@ TEST(VideoFormatTest, FailedAllocationLeavesNoHalfBuiltRing) {
     EXPECT_EQ(lib.SetVideoFormat(0x21), kStatusOk);
     EXPECT_EQ(lib.SetVideoTiming(864, 81, 720, 313, 16, 285), kStatusNoMemory);
     platform::FailGlobalAllocationsAfter(-1);
-    EXPECT_EQ(lib.Slots(), nullptr) << succeeding;
+    EXPECT_FALSE(lib.Ring().Allocated()) << succeeding;
     EXPECT_EQ(lib.SingleFrameBuffer(), nullptr) << succeeding;
     EXPECT_EQ(lib.StartTransfer(), kStatusNoMemory);
     EXPECT_EQ(lib.ReadSingleFrame(), kStatusNoDevice);
@@ -118,7 +118,7 @@ TEST(VideoFormatTest, FailedAllocationLeavesNoHalfBuiltRing) {
     EXPECT_EQ(lib.DecodeSingleFrame(out, sizeof out, 0, 0, kSelectorCopyFrame), kStatusNullPointer);
   }
   EXPECT_EQ(lib.SetVideoTiming(864, 81, 720, 313, 16, 285), kStatusOk);
-  EXPECT_NE(lib.Slots(), nullptr);
+  EXPECT_TRUE(lib.Ring().Allocated());
 }
 
 }  // namespace

@@ -1,0 +1,116 @@
+// The recorder thread and the hand-over of frames to it.
+#include "camera/recorder.h"
+
+#include "platform/clock.h"
+
+namespace zelcnv::camera {
+
+namespace {
+
+constexpr uint32_t kPollMs = 10;
+constexpr uint32_t kInitialRate = 30;
+constexpr uint64_t kRateScale = 100000;  // frames per second in hundredths, per millisecond
+
+}  // namespace
+
+Recorder::StartResult Recorder::Start(const char* fileName, int32_t durationMs,
+                                      const imaging::FrameBitmap& output) {
+  worker_.Stop();  // a recording that has ended leaves its thread to collect
+  avi_.frameWidth = output.Width();
+  avi_.frameHeight = output.Height();
+  avi_.sourceBitCount = static_cast<uint16_t>(output.BitsPerPixel());
+  avi_.rate = kInitialRate;
+  avi_.frameCount = 0;
+  if (avi_.BeginFile(fileName) != imaging::AviResult::kOk) return StartResult::kFileFailed;
+  if (!frame_.Create(output.Width(), output.Height(), 24) ||
+      !scratch_.Create(output.Width(), output.Height(), 24) ||
+      !grey_.Create(output.Width(), output.Height(), 8)) {
+    avi_.ResetRecorder();
+    return StartResult::kNoMemory;
+  }
+  startTime_ = 0;
+  endTime_ = static_cast<uint32_t>(durationMs);
+  // The preview thread fills the hand-over frame once it sees both flags, pictures made.
+  frameReady_.store(0);
+  recording_.store(1);
+  if (!worker_.Start(&Recorder::ThreadEntry, this)) {
+    recording_.store(0);
+    avi_.ResetRecorder();
+    return StartResult::kThreadFailed;
+  }
+  return StartResult::kStarted;
+}
+
+void Recorder::Stop() {
+  recording_.store(0);
+  worker_.Stop();
+}
+
+void Recorder::Offer(const imaging::FrameBitmap& output, RecordConversion conversion) {
+  if (recording_.load() == 0 || frameReady_.load() != 0) return;
+  switch (conversion) {
+    case RecordConversion::kThroughColourTable:
+      scratch_.BlitFrom(&output, nullptr, 0, 0);
+      frame_.ConvertFrom(imaging::CopyColor24Flip, &scratch_, nullptr, 0, 0, 0, 0);
+      break;
+    case RecordConversion::kGreyFromTenBits:
+      grey_.ConvertFrom(imaging::Gray10ToGray8Flip, &output, nullptr, 0, 0, 0, 0);
+      frame_.BlitFrom(&grey_, nullptr, 0, 0);
+      break;
+    case RecordConversion::kColourFromTenBits:
+      frame_.ConvertFrom(imaging::Color10ToColor24Flip, &output, nullptr, 0, 0, 0, 0);
+      break;
+    case RecordConversion::kColour24:
+      frame_.ConvertFrom(imaging::CopyColor24Flip, &output, nullptr, 0, 0, 0, 0);
+      break;
+  }
+  frameReady_.store(1);
+}
+
+void Recorder::ThreadEntry(void* recorder) {
+  static_cast<Recorder*>(recorder)->Loop();
+}
+
+void Recorder::Loop() {
+  // A stop cuts the poll short.
+  while (recording_.load() != 0 && !worker_.WaitForStop(kPollMs)) {
+    if (frameReady_.load() == 0) continue;
+    const uint32_t now = platform::MultimediaTimeMs();
+    if (startTime_ == 0) {
+      endTime_ += now;
+      startTime_ = now;
+    }
+    const imaging::AviResult added = avi_.AddFrame(frame_.Bits());
+    if (added != imaging::AviResult::kOk) {
+      // A full disk or file: keep what was written, readable, and say so. frameReady_ stays set,
+      // so that the preview thread stays off the hand-over frame until a new recording.
+      Finish(now);
+      errors_.Push(kErrOperation);
+      break;
+    }
+    ++avi_.frameCount;
+    if (endTime_ < now) {
+      Finish(now);
+      break;
+    }
+    frameReady_.store(0);
+  }
+  // Stopped before its time: the file ends with the frames written so far.
+  if (avi_.Writing()) Finish(platform::MultimediaTimeMs());
+}
+
+void Recorder::Finish(uint32_t now) {
+  const uint32_t elapsed = now - startTime_;
+  // 64 bits: a recording of more than 42,949 frames would overflow the product in 32.
+  const uint64_t rate =
+      startTime_ != 0 && elapsed != 0 ? avi_.frameCount * kRateScale / elapsed : 0;
+  avi_.rate = static_cast<uint32_t>(rate);
+  if (avi_.FinishFile() != imaging::AviResult::kOk) errors_.Push(kErrOperation);
+  avi_.rate = 0;
+  avi_.frameCount = 0;
+  startTime_ = 0;
+  endTime_ = 0;
+  recording_.store(0);
+}
+
+}  // namespace zelcnv::camera

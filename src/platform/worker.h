@@ -1,0 +1,50 @@
+// A thread of the library's own, started and ended in one place: Start runs a body on a new
+// thread, and Stop asks it to end and returns once the thread has left the library's code. The
+// preview, recorder and transfer threads are each one Worker.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/thread.h"
+
+namespace zelcnv::platform {
+
+class Worker {
+ public:
+  using Body = void (*)(void* context);
+
+  Worker() = default;
+  ~Worker() { Stop(); }
+  Worker(const Worker&) = delete;
+  Worker& operator=(const Worker&) = delete;
+
+  // Runs `body(context)` on a new thread (at the highest normal priority when asked); false when
+  // the thread or its events cannot be made, and then nothing runs. A worker still running is
+  // stopped first.
+  [[nodiscard]] bool Start(Body body, void* context, bool highestPriority = false);
+  // Asks the body to end (StopRequested, WaitForStop) and waits until the thread has left the
+  // library's code. Nothing to do when no thread runs.
+  void Stop();
+
+  // Started, and not yet stopped (the body may have returned by itself meanwhile).
+  bool Started() const { return thread_ != nullptr; }
+  // For the body: true once Stop was called.
+  bool StopRequested() const { return stopRequested_.load(); }
+  // For the body: waits `milliseconds` or until Stop is called; true when asked to stop.
+  bool WaitForStop(uint32_t milliseconds) const;
+  // For others: waits until the body has returned by itself, at most `milliseconds`.
+  bool WaitEnded(uint32_t milliseconds) const;
+
+ private:
+  static void Run(void* worker);
+
+  Body body_ = nullptr;
+  void* context_ = nullptr;
+  Thread* thread_ = nullptr;
+  Event* ended_ = nullptr;
+  Event* stop_ = nullptr;
+  std::atomic<bool> stopRequested_{false};
+};
+
+}  // namespace zelcnv::platform
