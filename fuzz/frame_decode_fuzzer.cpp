@@ -53,12 +53,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t rawBytes = 2 * static_cast<size_t>(lib->SamplesPerFrame());
   in.FillRepeating(lib->SingleFrameBuffer(), rawBytes);
   Picture single(capacity);
-  lib->DecodeSingleFrame(single.bits.get(), single.capacity, colour, 0, selector);
+  const bool fits = capacity >= needed;
+  // A picture too small for the frame must be refused, never written past.
+  if (lib->DecodeSingleFrame(single.bits.get(), single.capacity, colour, 0, selector) ==
+          kStatusOk &&
+      !fits)
+    __builtin_trap();
 
   for (int i = 0; i < lib->Ring().SlotCount(); ++i) in.FillRepeating(lib->Ring().Slot(i), rawBytes);
   lib->Ring().SetReadIndex(slot);
   Picture ring(capacity);
-  lib->DecodeRingFrame(ring.bits.get(), ring.capacity, colour, 0, selector);
+  if (lib->DecodeRingFrame(ring.bits.get(), ring.capacity, colour, 0, selector) == kStatusOk &&
+      !fits)
+    __builtin_trap();
 
   // A region of the frame, with a picture made for that region.
   const int left = in.Within(g.frameWidth + 2), right = in.Within(g.frameWidth + 2);
@@ -67,8 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       bottom < g.frameHeight) {
     if (int64_t{right - left + 1} * (bottom - top + 1) > kColourPixels) return 0;
     Picture region(3 * size_t(right - left + 1) * size_t(bottom - top + 1));
-    lib->DecodeRegion(region.bits.get(), lib->SingleFrameBuffer(), colour, 0, left, top, right,
-                      bottom);
+    if (lib->DecodeRegion(region.bits.get(), lib->SingleFrameBuffer(), colour, 0, left, top, right,
+                          bottom) != kStatusOk)
+      __builtin_trap();  // a region inside the frame is decoded
   } else if (lib->DecodeRegion(single.bits.get(), lib->SingleFrameBuffer(), colour, 0, left, top,
                                right, bottom) == kStatusOk) {
     __builtin_trap();  // a region outside the frame must be refused
