@@ -183,10 +183,17 @@ int StretchTable(ZELCNV_STRETCH_ARGS) {
 
 // ---- the variants of each kernel, and the choice among them ----
 
+// What a fast path stands on besides its instruction set.
+enum class Needs {
+  kNothing,
+  kYuyvTables,  // YuyvTables(), unusable when the reference does not fit their formulation
+};
+
 struct BlitFast {
   const char* name;
   Isa isa;
   BlitKernel kernel;
+  Needs needs;
 };
 
 struct BlitEntry {
@@ -196,29 +203,33 @@ struct BlitEntry {
 };
 
 const BlitEntry kBlitEntries[] = {
-    {CopyGray8Flip, reference::CopyGray8Flip, {{"rows", Isa::kScalar, CopyGray8FlipRows}}},
-    {CopyYuv16Flip, reference::CopyYuv16Flip, {{"rows", Isa::kScalar, CopyYuv16FlipRows}}},
+    {CopyGray8Flip,
+     reference::CopyGray8Flip,
+     {{"rows", Isa::kScalar, CopyGray8FlipRows, Needs::kNothing}}},
+    {CopyYuv16Flip,
+     reference::CopyYuv16Flip,
+     {{"rows", Isa::kScalar, CopyYuv16FlipRows, Needs::kNothing}}},
     {YuyvToBgr24Flip,
      reference::YuyvToBgr24Flip,
-     {{"ssse3", Isa::kSsse3, YuyvToBgr24FlipFast<Isa::kSsse3>},
-      {"avx2", Isa::kAvx2, YuyvToBgr24FlipFast<Isa::kAvx2>}}},
+     {{"ssse3", Isa::kSsse3, YuyvToBgr24FlipFast<Isa::kSsse3>, Needs::kYuyvTables},
+      {"avx2", Isa::kAvx2, YuyvToBgr24FlipFast<Isa::kAvx2>, Needs::kYuyvTables}}},
     {CopyColor24,
      reference::CopyColor24,
-     {{"rows", Isa::kScalar, CopyColor24Fast<false, Isa::kScalar>},
-      {"ssse3", Isa::kSsse3, CopyColor24Fast<false, Isa::kSsse3>}}},
+     {{"rows", Isa::kScalar, CopyColor24Fast<false, Isa::kScalar>, Needs::kNothing},
+      {"ssse3", Isa::kSsse3, CopyColor24Fast<false, Isa::kSsse3>, Needs::kNothing}}},
     {CopyColor24Flip,
      reference::CopyColor24Flip,
-     {{"rows", Isa::kScalar, CopyColor24Fast<true, Isa::kScalar>},
-      {"ssse3", Isa::kSsse3, CopyColor24Fast<true, Isa::kSsse3>}}},
-    {Gray16ToGray8, reference::Gray16ToGray8, {{"sse2", Isa::kSse2, Gray16ToGray8Sse2}}},
+     {{"rows", Isa::kScalar, CopyColor24Fast<true, Isa::kScalar>, Needs::kNothing},
+      {"ssse3", Isa::kSsse3, CopyColor24Fast<true, Isa::kSsse3>, Needs::kNothing}}},
+    {Gray16ToGray8,
+     reference::Gray16ToGray8,
+     {{"sse2", Isa::kSse2, Gray16ToGray8Sse2, Needs::kNothing}}},
 };
 
 bool Runs(const BlitFast& fast) {
   if (fast.kernel == nullptr || !CpuSupports(fast.isa)) return false;
-  // The YUYV paths stand on the correction tables; without them they only call the reference.
-  const bool yuyv = fast.kernel == YuyvToBgr24FlipFast<Isa::kSsse3> ||
-                    fast.kernel == YuyvToBgr24FlipFast<Isa::kAvx2>;
-  return !yuyv || YuyvTables().usable;
+  // Without the tables such a path would only call the reference; it is not offered.
+  return fast.needs != Needs::kYuyvTables || YuyvTables().usable;
 }
 
 const BlitEntry* EntryOf(BlitKernel kernel) {
