@@ -77,7 +77,7 @@ void YuyvKernel(benchmark::State& state, BlitKernel kernel, Content content) {
   std::vector<uint8_t> out(size_t(f.width * 3 + 3) / 4 * 4 * f.height);
   const int32_t stride = (f.width * 3 + 3) / 4 * 4;
   for (auto _ : state) {
-    kernel(out.data(), f.yuyv.data(), {0, 0, f.width, f.height}, 0, 0, 3, 2, stride, f.width * 2, 0,
+    kernel({out.data(), stride, 3}, {f.yuyv.data(), f.width * 2, 2}, {0, 0, f.width, f.height}, 0,
            0);
     benchmark::DoNotOptimize(out.data());
   }

@@ -108,7 +108,8 @@ void PreviewWindow::Draw(const imaging::FrameBitmap& picture, uint16_t displayBi
     display.Release();
     if (!display.Create(width, height, displayBits)) return;
   }
-  display.StretchFrom(stretch, &picture, nullptr, nullptr, 0, 0);
+  // Refused only where the picture has no pixels; the display picture is drawn as it stands.
+  static_cast<void>(display.StretchFrom(stretch, &picture, nullptr, nullptr));
   platform::BlitSurface(dc, 0, 0, width, height, display.MemoryDc(), 0, 0);
 }
 

@@ -48,20 +48,21 @@ void Recorder::Stop() {
 
 void Recorder::Offer(const imaging::FrameBitmap& output, RecordConversion conversion) {
   if (recording_.load() == 0 || frameReady_.load() != 0) return;
+  // A copy is refused only where a picture has no pixels; the frame then goes over as it stands.
   switch (conversion) {
     case RecordConversion::kThroughColourTable:
       scratch_.BlitFrom(&output, nullptr, 0, 0);
-      frame_.ConvertFrom(imaging::CopyColor24Flip, &scratch_, nullptr, 0, 0, 0, 0);
+      static_cast<void>(frame_.ConvertFrom(imaging::CopyColor24Flip, &scratch_, nullptr, 0, 0));
       break;
     case RecordConversion::kGreyFromTenBits:
-      grey_.ConvertFrom(imaging::Gray10ToGray8Flip, &output, nullptr, 0, 0, 0, 0);
+      static_cast<void>(grey_.ConvertFrom(imaging::Gray10ToGray8Flip, &output, nullptr, 0, 0));
       frame_.BlitFrom(&grey_, nullptr, 0, 0);
       break;
     case RecordConversion::kColourFromTenBits:
-      frame_.ConvertFrom(imaging::Color10ToColor24Flip, &output, nullptr, 0, 0, 0, 0);
+      static_cast<void>(frame_.ConvertFrom(imaging::Color10ToColor24Flip, &output, nullptr, 0, 0));
       break;
     case RecordConversion::kColour24:
-      frame_.ConvertFrom(imaging::CopyColor24Flip, &output, nullptr, 0, 0, 0, 0);
+      static_cast<void>(frame_.ConvertFrom(imaging::CopyColor24Flip, &output, nullptr, 0, 0));
       break;
   }
   frameReady_.store(1);

@@ -206,8 +206,9 @@ void CZelCam::UpdateFrameRate() {
 void CZelCam::ConvertToOutput() {
   const ColourModeTraits& mode = *StreamMode();
   if (mode.toOutput == nullptr) return;  // no conversion fills this mode's picture
-  bitmaps_[mode.output]->ConvertFrom(mode.toOutput, bitmaps_[kNativeBitmap].get(), nullptr, 0, 0, 0,
-                                     0);
+  // Refused only where a picture has no pixels; the output picture then stays as it was.
+  static_cast<void>(bitmaps_[mode.output]->ConvertFrom(mode.toOutput, bitmaps_[kNativeBitmap].get(),
+                                                       nullptr, 0, 0));
 }
 
 void CZelCam::DrawFrame() {
@@ -216,7 +217,8 @@ void CZelCam::DrawFrame() {
   const ColourModeTraits& mode = *StreamMode();
   imaging::FrameBitmap& shown = *bitmaps_[mode.shown];
   if (mode.toShown != nullptr) {
-    shown.ConvertFrom(mode.toShown, bitmaps_[mode.output].get(), nullptr, 0, 0, 0, 0);
+    // Refused only where a picture has no pixels; the shown picture is drawn as it stands.
+    static_cast<void>(shown.ConvertFrom(mode.toShown, bitmaps_[mode.output].get(), nullptr, 0, 0));
   }
   window_.Draw(shown, mode.displayBits, mode.stretch, mode.alwaysScaled);
 }

@@ -127,29 +127,28 @@ void FrameBitmap::BlitFrom(const FrameBitmap* source, const PixelRect* rect, int
                         source->memoryDc_, r.left, r.top);
 }
 
-int FrameBitmap::ConvertFrom(BlitKernel kernel, const FrameBitmap* source, const PixelRect* rect,
-                             int32_t x, int32_t y, intptr_t value1, intptr_t value2) {
-  if (source == nullptr) return 0;
+bool FrameBitmap::ConvertFrom(BlitKernel kernel, const FrameBitmap* source, const PixelRect* rect,
+                              int32_t x, int32_t y) {
+  if (source == nullptr) return false;
   PixelRect r = rect != nullptr ? *rect : WholeOf(*source);
-  if (ClipToBounds(*source, &r, &x, &y) == 0 || kernel == nullptr) return 0;
-  return kernel(bits_, source->bits_, r, x, y, BytesPerPixel(), source->BytesPerPixel(), stride_,
-                source->stride_, value1, value2);
+  if (ClipToBounds(*source, &r, &x, &y) == 0 || kernel == nullptr) return false;
+  kernel(PlaneView(), source->PlaneView(), r, x, y);
+  return true;
 }
 
-int FrameBitmap::StretchFrom(StretchKernel kernel, const FrameBitmap* source,
-                             const PixelRect* srcRect, const PixelRect* dstRect, intptr_t value1,
-                             intptr_t value2) {
+bool FrameBitmap::StretchFrom(StretchKernel kernel, const FrameBitmap* source,
+                              const PixelRect* srcRect, const PixelRect* dstRect) {
   if (kernel == nullptr || source == nullptr || bits_ == nullptr || source->bits_ == nullptr) {
-    return 0;
+    return false;
   }
   const PixelRect from = srcRect != nullptr ? *srcRect : WholeOf(*source);
   const PixelRect to = dstRect != nullptr ? *dstRect : WholeOf(*this);
   const bool hasPixels = to.right > to.left && to.bottom > to.top;
   if (hasPixels && (to.left < 0 || to.top < 0 || to.right > width_ || to.bottom > height_)) {
-    return 0;
+    return false;
   }
-  return kernel(bits_, source->bits_, to, from, width_, height_, source->width_, source->height_,
-                BytesPerPixel(), source->BytesPerPixel(), stride_, source->stride_, value1, value2);
+  kernel(PlaneView(), source->PlaneView(), to, from, source->width_, source->height_);
+  return true;
 }
 
 int FrameBitmap::ClipToBounds(const FrameBitmap& source, PixelRect* rect, int32_t* x,

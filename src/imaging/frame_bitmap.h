@@ -43,17 +43,18 @@ class FrameBitmap {
   void BlitFrom(const FrameBitmap* source, const PixelRect* rect, int32_t x, int32_t y);
 
   // Copies the source's `rect` (picture coordinates; null: the whole source) to (x, y) through
-  // `kernel`, after clipping to both bitmaps and turning picture rows into memory rows. Returns
-  // the kernel's result, or 0 when nothing is left to copy or there is no kernel.
-  int ConvertFrom(BlitKernel kernel, const FrameBitmap* source, const PixelRect* rect, int32_t x,
-                  int32_t y, intptr_t value1, intptr_t value2);
+  // `kernel`, after clipping to both bitmaps and turning picture rows into memory rows. False,
+  // calling nothing and leaving this bitmap as it was, when nothing is left to copy or there is
+  // no kernel.
+  [[nodiscard]] bool ConvertFrom(BlitKernel kernel, const FrameBitmap* source,
+                                 const PixelRect* rect, int32_t x, int32_t y);
 
   // Resamples the source's `srcRect` (null: the whole source; only its size counts) onto
-  // `dstRect` of this bitmap (null: all of it) through `kernel`. Nothing is clipped: returns 0,
+  // `dstRect` of this bitmap (null: all of it) through `kernel`. Nothing is clipped: false,
   // calling nothing, when there is no kernel, either bitmap has no pixels, or `dstRect` reaches
   // outside this bitmap.
-  int StretchFrom(StretchKernel kernel, const FrameBitmap* source, const PixelRect* srcRect,
-                  const PixelRect* dstRect, intptr_t value1, intptr_t value2);
+  [[nodiscard]] bool StretchFrom(StretchKernel kernel, const FrameBitmap* source,
+                                 const PixelRect* srcRect, const PixelRect* dstRect);
 
   // Turns a copy of the source's `rect` to (x, y), both in picture coordinates, into the kernels'
   // terms: `rect` becomes the source's memory rows (bottom exclusive) and columns, (x, y) the
@@ -69,6 +70,9 @@ class FrameBitmap {
   uint16_t BytesPerPixel() const { return static_cast<uint16_t>(bitCount_ / 8); }
   uint8_t* Bits() { return bits_; }
   const uint8_t* Bits() const { return bits_; }
+  // The pixels as the kernels address them: memory rows, bottom row of the picture first.
+  Plane PlaneView() { return {bits_, stride_, BytesPerPixel()}; }
+  ConstPlane PlaneView() const { return {bits_, stride_, BytesPerPixel()}; }
   // Null when empty, and for a bitmap in plain memory.
   platform::SurfaceDc* MemoryDc() const { return memoryDc_; }
   bool HasSurface() const { return section_ != nullptr; }

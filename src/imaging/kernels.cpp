@@ -16,14 +16,12 @@
 namespace zelcnv::imaging {
 namespace {
 
-#define ZELCNV_BLIT_ARGS                                                                          \
-  uint8_t *dst, const uint8_t *src, const PixelRect &rect, int32_t x, int32_t y, uint16_t dstBpp, \
-      uint16_t srcBpp, int32_t dstStride, int32_t srcStride, intptr_t value1, intptr_t value2
-#define ZELCNV_BLIT_PASS dst, src, rect, x, y, dstBpp, srcBpp, dstStride, srcStride, value1, value2
-#define ZELCNV_STRETCH_ARGS                                                                      \
-  uint8_t *dst, const uint8_t *src, const PixelRect &dstRect, const PixelRect &srcRect,          \
-      int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t srcHeight, uint16_t dstBpp, \
-      uint16_t srcBpp, int32_t dstStride, int32_t srcStride, intptr_t value1, intptr_t value2
+#define ZELCNV_BLIT_ARGS Plane dst, ConstPlane src, const PixelRect &rect, int32_t x, int32_t y
+#define ZELCNV_BLIT_PASS dst, src, rect, x, y
+#define ZELCNV_STRETCH_ARGS                                                                        \
+  Plane dst, ConstPlane src, const PixelRect &dstRect, const PixelRect &srcRect, int32_t srcWidth, \
+      int32_t srcHeight
+#define ZELCNV_STRETCH_PASS dst, src, dstRect, srcRect, srcWidth, srcHeight
 
 // The rows of a rectangle as a row loop sees them: first rows and steps, flipped or straight.
 // Only made for a rectangle with at least one pixel.
@@ -41,13 +39,13 @@ bool HasPixels(const PixelRect& rect) {
   return RectHeight(rect) > 0 && width > 0 && width <= INT32_MAX;
 }
 
-Rows MakeRows(bool flipped, uint8_t* dst, const uint8_t* src, const PixelRect& rect, int32_t x,
-              int32_t y, uint16_t dstBpp, uint16_t srcBpp, int32_t dstStride, int32_t srcStride) {
+Rows MakeRows(bool flipped, Plane dst, ConstPlane src, const PixelRect& rect, int32_t x,
+              int32_t y) {
   const int32_t firstSourceRow = flipped ? rect.bottom - 1 : rect.top;
-  return {dst + PixelOffset(y, dstStride, x, dstBpp),
-          src + PixelOffset(firstSourceRow, srcStride, rect.left, srcBpp),
-          dstStride,
-          flipped ? -static_cast<ptrdiff_t>(srcStride) : srcStride,
+  return {dst.bits + PixelOffset(y, dst.stride, x, dst.bytesPerPixel),
+          src.bits + PixelOffset(firstSourceRow, src.stride, rect.left, src.bytesPerPixel),
+          dst.stride,
+          flipped ? -static_cast<ptrdiff_t>(src.stride) : src.stride,
           static_cast<int32_t>(RectHeight(rect)),
           static_cast<int32_t>(RectWidth(rect))};
 }
@@ -60,34 +58,34 @@ void CopyRowBytes(const Rows& rows, size_t bytes) {
 
 // ---- copies: one memcpy per row where source and destination pixels are the same size ----
 
-int CopyGray8FlipRows(ZELCNV_BLIT_ARGS) {
-  if (dstBpp != 1 || srcBpp != 1) return reference::CopyGray8Flip(ZELCNV_BLIT_PASS);
-  if (!HasPixels(rect)) return 1;
-  const Rows rows = MakeRows(true, dst, src, rect, x, y, 1, 1, dstStride, srcStride);
+void CopyGray8FlipRows(ZELCNV_BLIT_ARGS) {
+  if (dst.bytesPerPixel != 1 || src.bytesPerPixel != 1) {
+    return reference::CopyGray8Flip(ZELCNV_BLIT_PASS);
+  }
+  if (!HasPixels(rect)) return;
+  const Rows rows = MakeRows(true, dst, src, rect, x, y);
   CopyRowBytes(rows, static_cast<size_t>(rows.width));
-  return 1;
 }
 
-int CopyYuv16FlipRows(ZELCNV_BLIT_ARGS) {
-  if (dstBpp != 2) return reference::CopyYuv16Flip(ZELCNV_BLIT_PASS);
-  if (!HasPixels(rect)) return 1;
+void CopyYuv16FlipRows(ZELCNV_BLIT_ARGS) {
+  if (dst.bytesPerPixel != 2) return reference::CopyYuv16Flip(ZELCNV_BLIT_PASS);
+  if (!HasPixels(rect)) return;
   // The source is addressed with the destination's pixel size and stride.
-  const Rows rows = MakeRows(true, dst, src, rect, x, y, 2, 2, dstStride, dstStride);
+  const Rows rows = MakeRows(true, dst, {src.bits, dst.stride, 2}, rect, x, y);
   CopyRowBytes(rows, 2 * static_cast<size_t>(rows.width));
-  return 1;
 }
 
 template <bool kFlipped, Isa kIsa>
-int CopyColor24Fast(ZELCNV_BLIT_ARGS) {
+void CopyColor24Fast(ZELCNV_BLIT_ARGS) {
   const BlitKernel plain = kFlipped ? reference::CopyColor24Flip : reference::CopyColor24;
-  const bool packed = dstBpp == 3 && srcBpp == 3;
-  const bool dropFourth = kIsa == Isa::kSsse3 && dstBpp == 3 && srcBpp == 4;
+  const bool packed = dst.bytesPerPixel == 3 && src.bytesPerPixel == 3;
+  const bool dropFourth = kIsa == Isa::kSsse3 && dst.bytesPerPixel == 3 && src.bytesPerPixel == 4;
   if (!packed && !dropFourth) return plain(ZELCNV_BLIT_PASS);
-  if (!HasPixels(rect)) return 1;
-  const Rows rows = MakeRows(kFlipped, dst, src, rect, x, y, dstBpp, srcBpp, dstStride, srcStride);
+  if (!HasPixels(rect)) return;
+  const Rows rows = MakeRows(kFlipped, dst, src, rect, x, y);
   if (packed) {
     CopyRowBytes(rows, 3 * static_cast<size_t>(rows.width));
-    return 1;
+    return;
   }
   const int32_t done = simd::Color32To24RowsSsse3(rows.src, rows.srcStep, rows.dst, rows.dstStep,
                                                   rows.count, rows.width);
@@ -96,13 +94,14 @@ int CopyColor24Fast(ZELCNV_BLIT_ARGS) {
     uint8_t* d = rows.dst + i * rows.dstStep + 3 * static_cast<ptrdiff_t>(done);
     for (int32_t j = done; j < rows.width; ++j, s += 4, d += 3) std::memcpy(d, s, 3);
   }
-  return 1;
 }
 
-int Gray16ToGray8Sse2(ZELCNV_BLIT_ARGS) {
-  if (dstBpp != 1 || srcBpp != 2) return reference::Gray16ToGray8(ZELCNV_BLIT_PASS);
-  if (!HasPixels(rect)) return 1;
-  const Rows rows = MakeRows(false, dst, src, rect, x, y, 1, 2, dstStride, srcStride);
+void Gray16ToGray8Sse2(ZELCNV_BLIT_ARGS) {
+  if (dst.bytesPerPixel != 1 || src.bytesPerPixel != 2) {
+    return reference::Gray16ToGray8(ZELCNV_BLIT_PASS);
+  }
+  if (!HasPixels(rect)) return;
+  const Rows rows = MakeRows(false, dst, src, rect, x, y);
   const int32_t done = simd::HighBytesRowsSse2(rows.src, rows.srcStep, rows.dst, rows.dstStep,
                                                rows.count, rows.width);
   for (int32_t i = 0; i < rows.count; ++i) {
@@ -110,18 +109,17 @@ int Gray16ToGray8Sse2(ZELCNV_BLIT_ARGS) {
     uint8_t* d = rows.dst + i * rows.dstStep;
     for (int32_t j = done; j < rows.width; ++j) d[j] = s[2 * j + 1];
   }
-  return 1;
 }
 
 // ---- YUYV: the exact integer formulation in SIMD, the row ends per pixel ----
 
 template <Isa kIsa>
-int YuyvToBgr24FlipFast(ZELCNV_BLIT_ARGS) {
-  if (dstBpp != 3 || srcBpp != 2 || !YuyvTables().usable) {
+void YuyvToBgr24FlipFast(ZELCNV_BLIT_ARGS) {
+  if (dst.bytesPerPixel != 3 || src.bytesPerPixel != 2 || !YuyvTables().usable) {
     return reference::YuyvToBgr24Flip(ZELCNV_BLIT_PASS);
   }
-  if (!HasPixels(rect)) return 1;
-  const Rows rows = MakeRows(true, dst, src, rect, x, y, 3, 2, dstStride, srcStride);
+  if (!HasPixels(rect)) return;
+  const Rows rows = MakeRows(true, dst, src, rect, x, y);
   const auto convert = kIsa == Isa::kAvx2 ? simd::YuyvToBgr24RowsAvx2 : simd::YuyvToBgr24RowsSsse3;
   const int32_t done =
       convert(rows.src, rows.srcStep, rows.dst, rows.dstStep, rows.count, rows.width);
@@ -138,17 +136,19 @@ int YuyvToBgr24FlipFast(ZELCNV_BLIT_ARGS) {
       if (pair) YuyvPixelToBgr(s[2 * j + 2], u, v, d + 3 * j + 3);
     }
   }
-  return 1;
 }
 
 // ---- stretch: sample columns computed once per call, equal rows copied whole ----
 
 template <int kBytes>
-int StretchTable(ZELCNV_STRETCH_ARGS) {
-  (void)dstWidth, (void)dstHeight, (void)value1, (void)value2;
+void StretchTable(ZELCNV_STRETCH_ARGS) {
   const int64_t width = RectWidth(dstRect);
   const int64_t height = RectHeight(dstRect);
-  if (height <= 0 || width <= 0) return 1;
+  if (height <= 0 || width <= 0) return;
+  uint8_t* const dstBits = dst.bits;
+  const uint8_t* const srcBits = src.bits;
+  const int32_t dstStride = dst.stride, srcStride = src.stride;
+  const uint16_t dstBpp = dst.bytesPerPixel, srcBpp = src.bytesPerPixel;
   const float xr = StretchRatio(RectWidth(srcRect), width);
   const float yr = StretchRatio(RectHeight(srcRect), height);
   constexpr int32_t kChunk = 1024;
@@ -166,19 +166,18 @@ int StretchTable(ZELCNV_STRETCH_ARGS) {
     const uint8_t* previous = nullptr;
     for (int32_t i = 0; i < height; ++i) {
       const int32_t sy = StretchSample(i, yr, srcHeight);
-      uint8_t* d = dst + PixelOffset(dstRect.top + i, dstStride, dstRect.left, dstBpp) +
+      uint8_t* d = dstBits + PixelOffset(dstRect.top + i, dstStride, dstRect.left, dstBpp) +
                    static_cast<ptrdiff_t>(first) * dstBpp;
       if (rowsRepeat && sy == previousSy) {
         std::memmove(d, previous, static_cast<size_t>(count) * kBytes);
       } else {
-        const uint8_t* s = src + static_cast<ptrdiff_t>(sy) * srcStride;
+        const uint8_t* s = srcBits + static_cast<ptrdiff_t>(sy) * srcStride;
         for (int32_t j = 0; j < count; ++j) std::memcpy(d + j * dstBpp, s + columns[j], kBytes);
       }
       previousSy = sy;
       previous = d;
     }
   }
-  return 1;
 }
 
 // ---- the variants of each kernel, and the choice among them ----
@@ -263,65 +262,63 @@ const Choice& ChoiceFor() {
 
 }  // namespace
 
-int CopyGray8Flip(ZELCNV_BLIT_ARGS) {
-  return CopyGray8FlipRows(ZELCNV_BLIT_PASS);
+void CopyGray8Flip(ZELCNV_BLIT_ARGS) {
+  CopyGray8FlipRows(ZELCNV_BLIT_PASS);
 }
-int CopyYuv16Flip(ZELCNV_BLIT_ARGS) {
-  return CopyYuv16FlipRows(ZELCNV_BLIT_PASS);
+void CopyYuv16Flip(ZELCNV_BLIT_ARGS) {
+  CopyYuv16FlipRows(ZELCNV_BLIT_PASS);
 }
-int YuyvToBgr24Flip(ZELCNV_BLIT_ARGS) {
-  return ChoiceFor<YuyvToBgr24Flip>().kernel(ZELCNV_BLIT_PASS);
+void YuyvToBgr24Flip(ZELCNV_BLIT_ARGS) {
+  ChoiceFor<YuyvToBgr24Flip>().kernel(ZELCNV_BLIT_PASS);
 }
 // The reference already moves each row with one memcpy; there is nothing faster to do.
-int CopyRowsFlip(ZELCNV_BLIT_ARGS) {
-  return reference::CopyRowsFlip(ZELCNV_BLIT_PASS);
+void CopyRowsFlip(ZELCNV_BLIT_ARGS) {
+  reference::CopyRowsFlip(ZELCNV_BLIT_PASS);
 }
-int CopyColor24(ZELCNV_BLIT_ARGS) {
-  return ChoiceFor<CopyColor24>().kernel(ZELCNV_BLIT_PASS);
+void CopyColor24(ZELCNV_BLIT_ARGS) {
+  ChoiceFor<CopyColor24>().kernel(ZELCNV_BLIT_PASS);
 }
-int CopyColor24Flip(ZELCNV_BLIT_ARGS) {
-  return ChoiceFor<CopyColor24Flip>().kernel(ZELCNV_BLIT_PASS);
+void CopyColor24Flip(ZELCNV_BLIT_ARGS) {
+  ChoiceFor<CopyColor24Flip>().kernel(ZELCNV_BLIT_PASS);
 }
-int Gray16ToGray8(ZELCNV_BLIT_ARGS) {
-  return ChoiceFor<Gray16ToGray8>().kernel(ZELCNV_BLIT_PASS);
+void Gray16ToGray8(ZELCNV_BLIT_ARGS) {
+  ChoiceFor<Gray16ToGray8>().kernel(ZELCNV_BLIT_PASS);
 }
-int Gray10ToGray8Flip(ZELCNV_BLIT_ARGS) {
-  return reference::Gray10ToGray8Flip(ZELCNV_BLIT_PASS);
+void Gray10ToGray8Flip(ZELCNV_BLIT_ARGS) {
+  reference::Gray10ToGray8Flip(ZELCNV_BLIT_PASS);
 }
-int Color48ToColor24(ZELCNV_BLIT_ARGS) {
-  return reference::Color48ToColor24(ZELCNV_BLIT_PASS);
+void Color48ToColor24(ZELCNV_BLIT_ARGS) {
+  reference::Color48ToColor24(ZELCNV_BLIT_PASS);
 }
-int Color10ToColor24Flip(ZELCNV_BLIT_ARGS) {
-  return reference::Color10ToColor24Flip(ZELCNV_BLIT_PASS);
+void Color10ToColor24Flip(ZELCNV_BLIT_ARGS) {
+  reference::Color10ToColor24Flip(ZELCNV_BLIT_PASS);
 }
-int SwapColor24(ZELCNV_BLIT_ARGS) {
-  return reference::SwapColor24(ZELCNV_BLIT_PASS);
+void SwapColor24(ZELCNV_BLIT_ARGS) {
+  reference::SwapColor24(ZELCNV_BLIT_PASS);
 }
-int InvertAlpha32(ZELCNV_BLIT_ARGS) {
-  return reference::InvertAlpha32(ZELCNV_BLIT_PASS);
+void InvertAlpha32(ZELCNV_BLIT_ARGS) {
+  reference::InvertAlpha32(ZELCNV_BLIT_PASS);
 }
-int Gray12ToGray16(ZELCNV_BLIT_ARGS) {
-  return reference::Gray12ToGray16(ZELCNV_BLIT_PASS);
+void Gray12ToGray16(ZELCNV_BLIT_ARGS) {
+  reference::Gray12ToGray16(ZELCNV_BLIT_PASS);
 }
-int Color10ToColor48(ZELCNV_BLIT_ARGS) {
-  return reference::Color10ToColor48(ZELCNV_BLIT_PASS);
+void Color10ToColor48(ZELCNV_BLIT_ARGS) {
+  reference::Color10ToColor48(ZELCNV_BLIT_PASS);
 }
-int Color10ToColor64(ZELCNV_BLIT_ARGS) {
-  return reference::Color10ToColor64(ZELCNV_BLIT_PASS);
+void Color10ToColor64(ZELCNV_BLIT_ARGS) {
+  reference::Color10ToColor64(ZELCNV_BLIT_PASS);
 }
-int Color10ToColor48Swap(ZELCNV_BLIT_ARGS) {
-  return reference::Color10ToColor48Swap(ZELCNV_BLIT_PASS);
+void Color10ToColor48Swap(ZELCNV_BLIT_ARGS) {
+  reference::Color10ToColor48Swap(ZELCNV_BLIT_PASS);
 }
-int Color10ToColor64Swap(ZELCNV_BLIT_ARGS) {
-  return reference::Color10ToColor64Swap(ZELCNV_BLIT_PASS);
+void Color10ToColor64Swap(ZELCNV_BLIT_ARGS) {
+  reference::Color10ToColor64Swap(ZELCNV_BLIT_PASS);
 }
-int StretchGray8(ZELCNV_STRETCH_ARGS) {
-  return StretchTable<1>(dst, src, dstRect, srcRect, dstWidth, dstHeight, srcWidth, srcHeight,
-                         dstBpp, srcBpp, dstStride, srcStride, value1, value2);
+void StretchGray8(ZELCNV_STRETCH_ARGS) {
+  StretchTable<1>(ZELCNV_STRETCH_PASS);
 }
-int StretchColor24(ZELCNV_STRETCH_ARGS) {
-  return StretchTable<3>(dst, src, dstRect, srcRect, dstWidth, dstHeight, srcWidth, srcHeight,
-                         dstBpp, srcBpp, dstStride, srcStride, value1, value2);
+void StretchColor24(ZELCNV_STRETCH_ARGS) {
+  StretchTable<3>(ZELCNV_STRETCH_PASS);
 }
 
 std::vector<BlitVariant> VariantsOf(BlitKernel kernel) {

@@ -15,28 +15,43 @@ struct PixelRect {
   int32_t bottom;
 };
 
+// A view of a buffer's pixels in memory rows: pixel (x, y) starts at
+// bits + y * stride + x * bytesPerPixel. The stride is the distance in bytes from one memory row
+// to the next and may be larger than a row's pixels (padding); a view does not know how many rows
+// or columns its buffer holds. Views are small and passed by value.
+struct Plane {
+  uint8_t* bits;
+  int32_t stride;
+  uint16_t bytesPerPixel;
+};
+
+// The same view of a buffer that is only read.
+struct ConstPlane {
+  const uint8_t* bits;
+  int32_t stride;
+  uint16_t bytesPerPixel;
+};
+
 // Copies `rect` of the source to the destination area of the same size whose first pixel is at
-// (x, y). Pixel (x, y) of a buffer starts at base + y * stride + x * bytes-per-pixel. The last
-// two values belong to the caller and no kernel reads them. Every kernel returns 1.
-using BlitKernelFn = int(uint8_t* dst, const uint8_t* src, const PixelRect& rect, int32_t x,
-                         int32_t y, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
-                         int32_t dstStride, int32_t srcStride, intptr_t value1, intptr_t value2);
+// (x, y).
+using BlitKernelFn = void(Plane dst, ConstPlane src, const PixelRect& rect, int32_t x, int32_t y);
 
 // Nearest-neighbour resample of the source rectangle's size onto `dstRect`. Samples are taken
-// from the source buffer's origin (the source rectangle gives only a size); the destination's
-// size is not read. Every kernel returns 1.
-using StretchKernelFn = int(uint8_t* dst, const uint8_t* src, const PixelRect& dstRect,
-                            const PixelRect& srcRect, int32_t dstWidth, int32_t dstHeight,
-                            int32_t srcWidth, int32_t srcHeight, uint16_t dstBytesPerPixel,
-                            uint16_t srcBytesPerPixel, int32_t dstStride, int32_t srcStride,
-                            intptr_t value1, intptr_t value2);
+// from the source buffer's origin (the source rectangle gives only a size) and kept inside the
+// source's `srcWidth` x `srcHeight` pixels.
+using StretchKernelFn = void(Plane dst, ConstPlane src, const PixelRect& dstRect,
+                             const PixelRect& srcRect, int32_t srcWidth, int32_t srcHeight);
 
 using BlitKernel = BlitKernelFn*;
 using StretchKernel = StretchKernelFn*;
 
-// The kernels check nothing. Callers guarantee that the source rectangle lies inside the source,
-// the destination area inside the destination, and that each pixel size covers the bytes the
-// kernel touches. "Flip" kernels write the rectangle's last source row into the first
+// The kernels check nothing and cannot fail. A rectangle without rows writes nothing, nor does
+// one without columns (except for CopyRowsFlip, which copies whole rows). The caller guarantees
+// that the source rectangle lies inside the source view's buffer, the destination area inside
+// the destination's, that each view's pixel size covers the bytes the kernel touches, and for a
+// stretch that the source size is positive and inside the source's buffer. For pictures that
+// caller is FrameBitmap: ConvertFrom clips to both bitmaps, StretchFrom refuses a destination
+// rectangle outside its own. "Flip" kernels write the rectangle's last source row into the first
 // destination row.
 //
 // These entry points take the fastest implementation this processor runs; each produces exactly

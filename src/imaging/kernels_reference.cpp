@@ -26,77 +26,74 @@ inline void PutWord(uint8_t* p, int k, unsigned value) {
 // The walk every blit kernel shares: rows in order (or reversed within the rectangle), pixels
 // left to right, each source pixel turned into one destination pixel.
 template <bool kFlipped, class PerPixel>
-int Walk(uint8_t* dst, const uint8_t* src, const PixelRect& rect, int32_t x, int32_t y,
-         uint16_t dstBpp, uint16_t srcBpp, int32_t dstStride, int32_t srcStride,
-         PerPixel perPixel) {
+void Walk(Plane dst, ConstPlane src, const PixelRect& rect, int32_t x, int32_t y,
+          PerPixel perPixel) {
   const int64_t width = RectWidth(rect);
   const int64_t height = RectHeight(rect);
+  const uint16_t dstBpp = dst.bytesPerPixel, srcBpp = src.bytesPerPixel;
   for (int32_t i = 0; i < height; ++i) {
-    uint8_t* d = dst + PixelOffset(y + i, dstStride, x, dstBpp);
+    uint8_t* d = dst.bits + PixelOffset(y + i, dst.stride, x, dstBpp);
     const uint8_t* s =
-        src + PixelOffset(SourceRow(kFlipped, rect, i), srcStride, rect.left, srcBpp);
+        src.bits + PixelOffset(SourceRow(kFlipped, rect, i), src.stride, rect.left, srcBpp);
     for (int64_t j = 0; j < width; ++j) {
       perPixel(d, s);
       d += dstBpp;
       s += srcBpp;
     }
   }
-  return 1;
 }
 
-#define ZELCNV_BLIT_ARGS                                                                          \
-  uint8_t *dst, const uint8_t *src, const PixelRect &rect, int32_t x, int32_t y, uint16_t dstBpp, \
-      uint16_t srcBpp, int32_t dstStride, int32_t srcStride, intptr_t, intptr_t
-#define ZELCNV_WALK dst, src, rect, x, y, dstBpp, srcBpp, dstStride, srcStride
+#define ZELCNV_BLIT_ARGS Plane dst, ConstPlane src, const PixelRect &rect, int32_t x, int32_t y
+#define ZELCNV_WALK dst, src, rect, x, y
 
 template <int kBytes>
-int Stretch(uint8_t* dst, const uint8_t* src, const PixelRect& dstRect, const PixelRect& srcRect,
-            int32_t srcWidth, int32_t srcHeight, uint16_t dstBpp, uint16_t srcBpp,
-            int32_t dstStride, int32_t srcStride) {
+void Stretch(Plane dst, ConstPlane src, const PixelRect& dstRect, const PixelRect& srcRect,
+             int32_t srcWidth, int32_t srcHeight) {
   const int64_t width = RectWidth(dstRect);
   const int64_t height = RectHeight(dstRect);
   // With no destination row or column nothing is written, and the ratios are never needed.
-  if (height <= 0 || width <= 0) return 1;
+  if (height <= 0 || width <= 0) return;
   const float xr = StretchRatio(RectWidth(srcRect), width);
   const float yr = StretchRatio(RectHeight(srcRect), height);
+  const uint16_t dstBpp = dst.bytesPerPixel, srcBpp = src.bytesPerPixel;
   for (int32_t i = 0; i < height; ++i) {
     const int32_t sy = StretchSample(i, yr, srcHeight);
-    uint8_t* d = dst + PixelOffset(dstRect.top + i, dstStride, dstRect.left, dstBpp);
+    uint8_t* d = dst.bits + PixelOffset(dstRect.top + i, dst.stride, dstRect.left, dstBpp);
     for (int32_t j = 0; j < width; ++j) {
       const int32_t sx = StretchSample(j, xr, srcWidth);
-      std::memcpy(d, src + PixelOffset(sy, srcStride, sx, srcBpp), kBytes);
+      std::memcpy(d, src.bits + PixelOffset(sy, src.stride, sx, srcBpp), kBytes);
       d += dstBpp;
     }
   }
-  return 1;
 }
 
 }  // namespace
 
-int CopyGray8Flip(ZELCNV_BLIT_ARGS) {
-  return Walk<true>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) { d[0] = s[0]; });
+void CopyGray8Flip(ZELCNV_BLIT_ARGS) {
+  Walk<true>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) { d[0] = s[0]; });
 }
 
-int CopyYuv16Flip(uint8_t* dst, const uint8_t* src, const PixelRect& rect, int32_t x, int32_t y,
-                  uint16_t dstBpp, uint16_t, int32_t dstStride, int32_t, intptr_t, intptr_t) {
+void CopyYuv16Flip(ZELCNV_BLIT_ARGS) {
   // Both buffers are stepped with the destination's pixel size and stride.
-  return Walk<true>(dst, src, rect, x, y, dstBpp, dstBpp, dstStride, dstStride,
-                    [](uint8_t* d, const uint8_t* s) {
-                      d[0] = s[0];
-                      d[1] = s[1];
-                    });
+  const ConstPlane source{src.bits, dst.stride, dst.bytesPerPixel};
+  Walk<true>(dst, source, rect, x, y, [](uint8_t* d, const uint8_t* s) {
+    d[0] = s[0];
+    d[1] = s[1];
+  });
 }
 
-int YuyvToBgr24Flip(ZELCNV_BLIT_ARGS) {
+void YuyvToBgr24Flip(ZELCNV_BLIT_ARGS) {
   const int64_t width = RectWidth(rect);
   const int64_t height = RectHeight(rect);
-  if (height <= 0) return 1;
+  if (height <= 0) return;
+  const uint16_t dstBpp = dst.bytesPerPixel, srcBpp = src.bytesPerPixel;
   int32_t luma[kYuyvWorkRowPixels];
   int32_t chromaU[kYuyvWorkRowPixels];
   int32_t chromaV[kYuyvWorkRowPixels];
   for (int32_t i = 0; i < height; ++i) {
-    uint8_t* d = dst + PixelOffset(y + i, dstStride, x, dstBpp);
-    const uint8_t* s = src + PixelOffset(SourceRow(true, rect, i), srcStride, rect.left, srcBpp);
+    uint8_t* d = dst.bits + PixelOffset(y + i, dst.stride, x, dstBpp);
+    const uint8_t* s =
+        src.bits + PixelOffset(SourceRow(true, rect, i), src.stride, rect.left, srcBpp);
     // A row wider than the work rows goes in pieces that start at even pixels, each treated as
     // a row of its own; chroma pairs never straddle a piece.
     for (int64_t piece = 0; piece < width; piece += kYuyvWorkRowPixels) {
@@ -123,74 +120,71 @@ int YuyvToBgr24Flip(ZELCNV_BLIT_ARGS) {
       }
     }
   }
-  return 1;
 }
 
-int CopyRowsFlip(uint8_t* dst, const uint8_t* src, const PixelRect& rect, int32_t x, int32_t y,
-                 uint16_t dstBpp, uint16_t srcBpp, int32_t dstStride, int32_t srcStride, intptr_t,
-                 intptr_t) {
+void CopyRowsFlip(ZELCNV_BLIT_ARGS) {
   const int64_t height = RectHeight(rect);
-  const int32_t bytes = dstStride < srcStride ? dstStride : srcStride;
+  const int32_t bytes = dst.stride < src.stride ? dst.stride : src.stride;
   // A stride that is not positive has no row to copy.
-  if (bytes <= 0) return 1;
+  if (bytes <= 0) return;
   for (int32_t i = 0; i < height; ++i) {
-    std::memcpy(dst + PixelOffset(y + i, dstStride, x, dstBpp),
-                src + PixelOffset(SourceRow(true, rect, i), srcStride, rect.left, srcBpp),
-                static_cast<size_t>(bytes));
+    std::memcpy(
+        dst.bits + PixelOffset(y + i, dst.stride, x, dst.bytesPerPixel),
+        src.bits + PixelOffset(SourceRow(true, rect, i), src.stride, rect.left, src.bytesPerPixel),
+        static_cast<size_t>(bytes));
   }
-  return 1;
 }
 
-int CopyColor24(ZELCNV_BLIT_ARGS) {
-  return Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
+void CopyColor24(ZELCNV_BLIT_ARGS) {
+  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
     d[0] = s[0];
     d[1] = s[1];
     d[2] = s[2];
   });
 }
 
-int CopyColor24Flip(ZELCNV_BLIT_ARGS) {
-  return Walk<true>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
+void CopyColor24Flip(ZELCNV_BLIT_ARGS) {
+  Walk<true>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
     d[0] = s[0];
     d[1] = s[1];
     d[2] = s[2];
   });
 }
 
-int Gray16ToGray8(ZELCNV_BLIT_ARGS) {
-  return Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) { d[0] = s[1]; });
+void Gray16ToGray8(ZELCNV_BLIT_ARGS) {
+  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) { d[0] = s[1]; });
 }
 
-int Gray10ToGray8Flip(ZELCNV_BLIT_ARGS) {
-  return Walk<true>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
+void Gray10ToGray8Flip(ZELCNV_BLIT_ARGS) {
+  Walk<true>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
     d[0] = static_cast<uint8_t>((s[1] << 6) | (s[0] >> 2));
   });
 }
 
-int Color48ToColor24(ZELCNV_BLIT_ARGS) {
-  return Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
+void Color48ToColor24(ZELCNV_BLIT_ARGS) {
+  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
     d[0] = s[1];
     d[1] = s[3];
     d[2] = s[5];
   });
 }
 
-int Color10ToColor24Flip(ZELCNV_BLIT_ARGS) {
-  return Walk<true>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
+void Color10ToColor24Flip(ZELCNV_BLIT_ARGS) {
+  Walk<true>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
     for (int k = 0; k < 3; ++k) d[k] = static_cast<uint8_t>((s[2 * k + 1] << 6) | (s[2 * k] >> 2));
   });
 }
 
-int SwapColor24(ZELCNV_BLIT_ARGS) {
-  return Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
+void SwapColor24(ZELCNV_BLIT_ARGS) {
+  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
     d[0] = s[2];
     d[1] = s[1];
     d[2] = s[0];
   });
 }
 
-int InvertAlpha32(ZELCNV_BLIT_ARGS) {
-  return Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
+void InvertAlpha32(ZELCNV_BLIT_ARGS) {
+  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
     d[0] = s[0];
     d[1] = s[1];
     d[2] = s[2];
@@ -198,51 +192,44 @@ int InvertAlpha32(ZELCNV_BLIT_ARGS) {
   });
 }
 
-int Gray12ToGray16(ZELCNV_BLIT_ARGS) {
-  return Walk<false>(ZELCNV_WALK,
-                     [](uint8_t* d, const uint8_t* s) { PutWord(d, 0, Word(s, 0) << 4); });
+void Gray12ToGray16(ZELCNV_BLIT_ARGS) {
+  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) { PutWord(d, 0, Word(s, 0) << 4); });
 }
 
-int Color10ToColor48(ZELCNV_BLIT_ARGS) {
-  return Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
+void Color10ToColor48(ZELCNV_BLIT_ARGS) {
+  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
     for (int k = 0; k < 3; ++k) PutWord(d, k, Word(s, k) << 6);
   });
 }
 
-int Color10ToColor64(ZELCNV_BLIT_ARGS) {
-  return Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
+void Color10ToColor64(ZELCNV_BLIT_ARGS) {
+  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
     for (int k = 0; k < 3; ++k) PutWord(d, k, Word(s, k) << 6);
     PutWord(d, 3, 0xFFFF);
   });
 }
 
-int Color10ToColor48Swap(ZELCNV_BLIT_ARGS) {
-  return Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
+void Color10ToColor48Swap(ZELCNV_BLIT_ARGS) {
+  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
     for (int k = 0; k < 3; ++k) PutWord(d, k, Word(s, 2 - k) << 6);
   });
 }
 
-int Color10ToColor64Swap(ZELCNV_BLIT_ARGS) {
-  return Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
+void Color10ToColor64Swap(ZELCNV_BLIT_ARGS) {
+  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
     for (int k = 0; k < 3; ++k) PutWord(d, k, Word(s, 2 - k) << 6);
     PutWord(d, 3, 0xFFFF);
   });
 }
 
-int StretchGray8(uint8_t* dst, const uint8_t* src, const PixelRect& dstRect,
-                 const PixelRect& srcRect, int32_t, int32_t, int32_t srcWidth, int32_t srcHeight,
-                 uint16_t dstBpp, uint16_t srcBpp, int32_t dstStride, int32_t srcStride, intptr_t,
-                 intptr_t) {
-  return Stretch<1>(dst, src, dstRect, srcRect, srcWidth, srcHeight, dstBpp, srcBpp, dstStride,
-                    srcStride);
+void StretchGray8(Plane dst, ConstPlane src, const PixelRect& dstRect, const PixelRect& srcRect,
+                  int32_t srcWidth, int32_t srcHeight) {
+  Stretch<1>(dst, src, dstRect, srcRect, srcWidth, srcHeight);
 }
 
-int StretchColor24(uint8_t* dst, const uint8_t* src, const PixelRect& dstRect,
-                   const PixelRect& srcRect, int32_t, int32_t, int32_t srcWidth, int32_t srcHeight,
-                   uint16_t dstBpp, uint16_t srcBpp, int32_t dstStride, int32_t srcStride, intptr_t,
-                   intptr_t) {
-  return Stretch<3>(dst, src, dstRect, srcRect, srcWidth, srcHeight, dstBpp, srcBpp, dstStride,
-                    srcStride);
+void StretchColor24(Plane dst, ConstPlane src, const PixelRect& dstRect, const PixelRect& srcRect,
+                    int32_t srcWidth, int32_t srcHeight) {
+  Stretch<3>(dst, src, dstRect, srcRect, srcWidth, srcHeight);
 }
 
 }  // namespace zelcnv::imaging::reference

@@ -20,7 +20,7 @@ PixelView ViewOf(const FrameBitmap& bitmap) {
 
 // A temporary shaped by `create` and filled from `source` through `kernel` over the whole picture.
 bool Convert(FrameBitmap* target, BlitKernel kernel, const FrameBitmap& source) {
-  return target->ConvertFrom(kernel, &source, nullptr, 0, 0, 0, 0) != 0;
+  return target->ConvertFrom(kernel, &source, nullptr, 0, 0);
 }
 
 int SaveRaw(const FrameBitmap& copy, const char* fileName) {

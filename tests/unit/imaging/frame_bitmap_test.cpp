@@ -171,13 +171,13 @@ TEST(FrameBitmapConvertFrom, CopiesTheTopLeftOfALargerSource) {
   ASSERT_EQ(dst.Create(320, 240, 24), 1);
   MarkRows(src);
   // Picture rows 0..239 are memory rows 479..240 of the source and 239..0 of the destination.
-  EXPECT_EQ(dst.ConvertFrom(CopyColor24, &src, nullptr, 0, 0, 0, 0), 1);
+  EXPECT_TRUE(dst.ConvertFrom(CopyColor24, &src, nullptr, 0, 0));
   for (int i = 0; i < 240; ++i) {
     ASSERT_EQ(RowMark(dst, 0, i), 240 + i);
     ASSERT_EQ(RowMark(dst, 319, i), 240 + i);
   }
   // A flipped kernel reverses them: memory row 0 receives the source's top row.
-  EXPECT_EQ(dst.ConvertFrom(CopyColor24Flip, &src, nullptr, 0, 0, 0, 0), 1);
+  EXPECT_TRUE(dst.ConvertFrom(CopyColor24Flip, &src, nullptr, 0, 0));
   for (int i = 0; i < 240; ++i) ASSERT_EQ(RowMark(dst, 5, i), 479 - i);
 }
 
@@ -186,7 +186,7 @@ TEST(FrameBitmapConvertFrom, ATallerSourceStaysUprightAlignedToTheTop) {
   ASSERT_EQ(src.Create(100, 300, 24), 1);
   ASSERT_EQ(dst.Create(100, 200, 24), 1);
   MarkRows(src);
-  EXPECT_EQ(dst.ConvertFrom(CopyColor24, &src, nullptr, 0, 0, 0, 0), 1);
+  EXPECT_TRUE(dst.ConvertFrom(CopyColor24, &src, nullptr, 0, 0));
   // Destination picture row p (memory row 199 - p) shows source picture row p (memory 299 - p).
   for (int p = 0; p < 200; ++p) ASSERT_EQ(RowMark(dst, 7, 199 - p), 299 - p);
 }
@@ -197,14 +197,14 @@ TEST(FrameBitmapConvertFrom, NothingLeftToCopyCallsNoKernel) {
   ASSERT_EQ(dst.Create(8, 8, 24), 1);
   MarkRows(src);
   const PixelRect outside{20, 0, 28, 8};
-  EXPECT_EQ(dst.ConvertFrom(CopyColor24, &src, nullptr, 8, 0, 0, 0), 0);
-  EXPECT_EQ(dst.ConvertFrom(CopyColor24, &src, nullptr, 0, -8, 0, 0), 0);
-  EXPECT_EQ(dst.ConvertFrom(CopyColor24, &src, &outside, 0, 0, 0, 0), 0);
-  EXPECT_EQ(dst.ConvertFrom(nullptr, &src, nullptr, 0, 0, 0, 0), 0);
-  EXPECT_EQ(dst.ConvertFrom(CopyColor24, nullptr, nullptr, 0, 0, 0, 0), 0);
+  EXPECT_FALSE(dst.ConvertFrom(CopyColor24, &src, nullptr, 8, 0));
+  EXPECT_FALSE(dst.ConvertFrom(CopyColor24, &src, nullptr, 0, -8));
+  EXPECT_FALSE(dst.ConvertFrom(CopyColor24, &src, &outside, 0, 0));
+  EXPECT_FALSE(dst.ConvertFrom(nullptr, &src, nullptr, 0, 0));
+  EXPECT_FALSE(dst.ConvertFrom(CopyColor24, nullptr, nullptr, 0, 0));
   EXPECT_TRUE(AllZero(dst));
   FrameBitmap empty;
-  EXPECT_EQ(dst.ConvertFrom(CopyColor24, &empty, nullptr, 0, 0, 0, 0), 0);
+  EXPECT_FALSE(dst.ConvertFrom(CopyColor24, &empty, nullptr, 0, 0));
 }
 
 struct Clip {
@@ -266,15 +266,15 @@ TEST(FrameBitmapStretchFrom, FillsTheWholeDestinationAndRefusesRectanglesOutside
   for (int r = 0; r < 4; ++r) {
     for (int x = 0; x < 4; ++x) *Pixel(src, x, r) = static_cast<uint8_t>(10 * r + x);
   }
-  EXPECT_EQ(dst.StretchFrom(StretchGray8, &src, nullptr, nullptr, 0, 0), 1);
+  EXPECT_TRUE(dst.StretchFrom(StretchGray8, &src, nullptr, nullptr));
   for (int r = 0; r < 8; ++r) {
     for (int x = 0; x < 8; ++x) ASSERT_EQ(*Pixel(dst, x, r), 10 * (r / 2) + x / 2);
   }
   const PixelRect outside{4, 4, 9, 8};
-  EXPECT_EQ(dst.StretchFrom(StretchGray8, &src, nullptr, &outside, 0, 0), 0);
-  EXPECT_EQ(dst.StretchFrom(nullptr, &src, nullptr, nullptr, 0, 0), 0);
+  EXPECT_FALSE(dst.StretchFrom(StretchGray8, &src, nullptr, &outside));
+  EXPECT_FALSE(dst.StretchFrom(nullptr, &src, nullptr, nullptr));
   FrameBitmap empty;
-  EXPECT_EQ(dst.StretchFrom(StretchGray8, &empty, nullptr, nullptr, 0, 0), 0);
+  EXPECT_FALSE(dst.StretchFrom(StretchGray8, &empty, nullptr, nullptr));
 }
 
 TEST(FrameBitmapBlitFrom, ConvertsDepthsThroughTheSurfaces) {

@@ -59,7 +59,7 @@ void ForEachVariant(BlitKernel kernel, const char* name, Check check) {
   }
 }
 
-TEST(KernelWalk, EmptyRectanglesWriteNothingAndReturnOne) {
+TEST(KernelWalk, EmptyRectanglesWriteNothing) {
   std::mt19937 rng(1);
   for (const KernelInfo& info : kBlitKernels) {
     ForEachVariant(info.kernel, info.name, [&](BlitKernel kernel) {
@@ -67,12 +67,12 @@ TEST(KernelWalk, EmptyRectanglesWriteNothingAndReturnOne) {
       src.Randomize(rng);
       dst.Randomize(rng);
       const PixelBuffer before = dst;
-      EXPECT_EQ(Blit(kernel, dst, src, {2, 3, 34, 3}, 0, 0), 1) << "height 0";
-      EXPECT_EQ(Blit(kernel, dst, src, {2, 4, 34, 1}, 0, 0), 1) << "negative height";
+      Blit(kernel, dst, src, {2, 3, 34, 3}, 0, 0);  // height 0
+      Blit(kernel, dst, src, {2, 4, 34, 1}, 0, 0);  // negative height
       // Whole-row copies ignore the width by definition.
       if (info.kernel != CopyRowsFlip) {
-        EXPECT_EQ(Blit(kernel, dst, src, {5, 0, 5, 6}, 1, 0), 1) << "width 0";
-        EXPECT_EQ(Blit(kernel, dst, src, {9, 0, 5, 6}, 1, 0), 1) << "negative width";
+        Blit(kernel, dst, src, {5, 0, 5, 6}, 1, 0);  // width 0
+        Blit(kernel, dst, src, {9, 0, 5, 6}, 1, 0);  // negative width
       }
       EXPECT_TRUE(dst == before);
     });
@@ -88,7 +88,7 @@ TEST(KernelWalk, FlippedKernelsReverseTheRectanglesRowsAndStraightOnesKeepThem) 
       src.Randomize(rng);
       PixelBuffer all(24, 6, info.dstBpp, 2), single = all;
       // Source rows 2, 3, 4 into destination rows 1, 2, 3.
-      ASSERT_EQ(Blit(kernel, all, src, {3, 2, 21, 5}, 2, 1), 1);
+      Blit(kernel, all, src, {3, 2, 21, 5}, 2, 1);
       for (int i = 0; i < 3; ++i) {
         const int row = info.flipped ? 4 - i : 2 + i;
         Blit(kernel, single, src, {3, row, 21, row + 1}, 2, 1 + i);
@@ -104,7 +104,7 @@ TEST(CopyRowsFlip, MovesWholeMemoryRowsOfTheSmallerStrideBottomFirst) {
   PixelBuffer src(10, 3, 3, 6);  // stride 36
   PixelBuffer dst(10, 3, 3, 2);  // stride 32
   src.Randomize(rng);
-  EXPECT_EQ(Blit(CopyRowsFlip, dst, src, {0, 0, 1, 3}, 0, 0), 1);
+  Blit(CopyRowsFlip, dst, src, {0, 0, 1, 3}, 0, 0);
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(0, std::memcmp(dst.At(0, i), src.At(0, 2 - i), 32)) << "row " << i;
   }
@@ -117,7 +117,7 @@ TEST(CopyYuv16Flip, StepsTheSourceWithTheDestinationsGeometry) {
   for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i);
   // Source rows 0 and 1 as the destination lays them out: 12 bytes apart, 2 bytes a pixel.
   ForEachVariant(CopyYuv16Flip, "CopyYuv16Flip", [&](BlitKernel kernel) {
-    kernel(dst.Base(), src.data(), {1, 0, 3, 2}, 0, 0, 2, 3, dst.Stride(), 40, 0, 0);
+    kernel(dst.View(), {src.data(), 40, 3}, {1, 0, 3, 2}, 0, 0);
     EXPECT_EQ(dst.At(0, 0)[0], 12 + 2);  // last rectangle row first
     EXPECT_EQ(dst.At(1, 0)[1], 12 + 5);
     EXPECT_EQ(dst.At(0, 1)[0], 2);
@@ -161,7 +161,7 @@ TEST(YuyvToBgr24Flip, ColourValuesTruncateTowardZeroAndClamp) {
     for (int width : {10, 80, 90}) {
       const PixelBuffer src = YuyvRow(pairs, width);
       PixelBuffer dst(width, 1, 3);
-      ASSERT_EQ(Blit(kernel, dst, src, {0, 0, width, 1}, 0, 0), 1);
+      Blit(kernel, dst, src, {0, 0, width, 1}, 0, 0);
       for (int j = 0; j < width; ++j) {
         ASSERT_EQ(PixelOf(dst, j), expected[(j / 2) % 5]) << "width " << width << " pixel " << j;
       }
@@ -176,7 +176,7 @@ TEST(YuyvToBgr24Flip, OddWidthsGiveTheLastPixelNoV) {
       // blue 201.6, green 80.25, red 100. With the pair's V of 20 (-108) it would differ.
       PixelBuffer src = YuyvRow({{100, 178, 20}}, width + 1);
       PixelBuffer dst(width, 1, 3);
-      ASSERT_EQ(Blit(kernel, dst, src, {0, 0, width, 1}, 0, 0), 1);
+      Blit(kernel, dst, src, {0, 0, width, 1}, 0, 0);
       EXPECT_EQ(PixelOf(dst, width - 1), (Bgr{201, 80, 100})) << "width " << width;
       EXPECT_TRUE(dst.GuardsIntact());
     }
@@ -188,7 +188,7 @@ TEST(YuyvToBgr24Flip, ChromaPairsStartAtTheRectanglesLeftEdge) {
   PixelBuffer src = YuyvRow({{100, 178, 78}}, 40);
   ForEachVariant(YuyvToBgr24Flip, "YuyvToBgr24Flip", [&](BlitKernel kernel) {
     PixelBuffer dst(38, 1, 3);
-    ASSERT_EQ(Blit(kernel, dst, src, {1, 0, 39, 1}, 0, 0), 1);
+    Blit(kernel, dst, src, {1, 0, 39, 1}, 0, 0);
     // u = -50, v = +50: blue -1.6, green 100 + 19.75 - 29.05 = 90.7, red 157.
     for (int j = 0; j < 38; ++j) ASSERT_EQ(PixelOf(dst, j), (Bgr{0, 90, 157})) << "pixel " << j;
   });
@@ -201,7 +201,7 @@ TEST(YuyvToBgr24Flip, RowsWiderThanTheWorkRowsConvertInPiecesLikeNarrowerRows) {
   src.Randomize(rng);
   ForEachVariant(YuyvToBgr24Flip, "YuyvToBgr24Flip", [&](BlitKernel kernel) {
     PixelBuffer whole(kWidth, 2, 3), pieces(kWidth, 2, 3);
-    ASSERT_EQ(Blit(kernel, whole, src, {0, 0, kWidth, 2}, 0, 0), 1);
+    Blit(kernel, whole, src, {0, 0, kWidth, 2}, 0, 0);
     for (int left : {0, 2000, 4000}) {
       const int right = left + 2000 < kWidth ? left + 2000 : kWidth;
       Blit(kernel, pieces, src, {left, 0, right, 2}, left, 0);
@@ -306,7 +306,7 @@ TEST(StretchKernels, SampleNearestColumnsAndRowsFromTheSourceOrigin) {
   ForEachStretch([](StretchKernel kernel, int bpp) {
     const PixelBuffer src = Coordinates(8, 8, bpp);
     PixelBuffer wide(8, 1, bpp);
-    EXPECT_EQ(Stretch(kernel, wide, src, {0, 0, 8, 1}, {0, 0, 4, 1}), 1);
+    Stretch(kernel, wide, src, {0, 0, 8, 1}, {0, 0, 4, 1});
     PixelBuffer narrow(4, 1, bpp);
     Stretch(kernel, narrow, src, {0, 0, 4, 1}, {0, 0, 8, 1});
     for (int j = 0; j < 8; ++j) EXPECT_EQ(wide.At(j, 0)[0], j / 2);
@@ -338,8 +338,8 @@ TEST(StretchKernels, SamplesBeyondTheSourceTakeItsLastColumnAndRow) {
     // Nothing is written for an empty destination rectangle.
     PixelBuffer untouched(8, 8, bpp, 1);
     const PixelBuffer before = untouched;
-    EXPECT_EQ(Stretch(kernel, untouched, src, {2, 2, 2, 8}, {0, 0, 4, 4}), 1);
-    EXPECT_EQ(Stretch(kernel, untouched, src, {2, 5, 8, 4}, {0, 0, 4, 4}), 1);
+    Stretch(kernel, untouched, src, {2, 2, 2, 8}, {0, 0, 4, 4});
+    Stretch(kernel, untouched, src, {2, 5, 8, 4}, {0, 0, 4, 4});
     EXPECT_TRUE(untouched == before);
   });
 }

@@ -32,6 +32,8 @@ class PixelBuffer {
   int Height() const { return height_; }
   uint16_t Bpp() const { return static_cast<uint16_t>(bpp_); }
   int32_t Stride() const { return stride_; }
+  Plane View() { return {Base(), stride_, Bpp()}; }
+  ConstPlane View() const { return {Base(), stride_, Bpp()}; }
 
   bool GuardsIntact() const {
     for (int i = 0; i < kGuard; ++i) {
@@ -55,16 +57,14 @@ class PixelBuffer {
 };
 
 // Runs a blit kernel with the buffers' own geometry.
-inline int Blit(BlitKernel kernel, PixelBuffer& dst, const PixelBuffer& src, PixelRect rect,
-                int32_t x, int32_t y) {
-  return kernel(dst.Base(), src.Base(), rect, x, y, dst.Bpp(), src.Bpp(), dst.Stride(),
-                src.Stride(), 0, 0);
+inline void Blit(BlitKernel kernel, PixelBuffer& dst, const PixelBuffer& src, PixelRect rect,
+                 int32_t x, int32_t y) {
+  kernel(dst.View(), src.View(), rect, x, y);
 }
 
-inline int Stretch(StretchKernel kernel, PixelBuffer& dst, const PixelBuffer& src,
-                   PixelRect dstRect, PixelRect srcRect) {
-  return kernel(dst.Base(), src.Base(), dstRect, srcRect, dst.Width(), dst.Height(), src.Width(),
-                src.Height(), dst.Bpp(), src.Bpp(), dst.Stride(), src.Stride(), 0, 0);
+inline void Stretch(StretchKernel kernel, PixelBuffer& dst, const PixelBuffer& src,
+                    PixelRect dstRect, PixelRect srcRect) {
+  kernel(dst.View(), src.View(), dstRect, srcRect, src.Width(), src.Height());
 }
 
 }  // namespace zelcnv::imaging::testing
