@@ -19,7 +19,7 @@ PixelView ViewOf(const FrameBitmap& bitmap) {
 }
 
 // A temporary shaped by `create` and filled from `source` through `kernel` over the whole picture.
-bool Convert(FrameBitmap* target, BlitKernel kernel, const FrameBitmap& source) {
+[[nodiscard]] bool Convert(FrameBitmap* target, BlitKernel kernel, const FrameBitmap& source) {
   return target->ConvertFrom(kernel, &source, nullptr, 0, 0);
 }
 
@@ -90,35 +90,32 @@ int SaveTiff(const FrameBitmap& copy, const char* fileName) {
   FrameBitmap t;
   if (!t.CreateLike(&copy)) return 0;
   int bitsPerSample, samples;
+  BlitKernel kernel = nullptr;
   switch (copy.BytesPerPixel()) {
     case 1:
       bitsPerSample = 8, samples = 1;
       std::memcpy(t.Bits(), copy.Bits(), size_t(copy.Stride()) * size_t(copy.Height()));
       break;
     case 2:
-      bitsPerSample = 16, samples = 1;
-      Convert(&t, Gray12ToGray16, copy);
+      bitsPerSample = 16, samples = 1, kernel = Gray12ToGray16;
       break;
     case 3:
-      bitsPerSample = 8, samples = 3;
-      Convert(&t, SwapColor24, copy);
+      bitsPerSample = 8, samples = 3, kernel = SwapColor24;
       break;
     case 4:
       // The fourth sample stays 0, as the new surface holds it.
-      bitsPerSample = 8, samples = 4;
-      Convert(&t, SwapColor24, copy);
+      bitsPerSample = 8, samples = 4, kernel = SwapColor24;
       break;
     case 6:
-      bitsPerSample = 16, samples = 3;
-      Convert(&t, Color10ToColor48Swap, copy);
+      bitsPerSample = 16, samples = 3, kernel = Color10ToColor48Swap;
       break;
     case 8:
-      bitsPerSample = 16, samples = 4;
-      Convert(&t, Color10ToColor64Swap, copy);
+      bitsPerSample = 16, samples = 4, kernel = Color10ToColor64Swap;
       break;
     default:
       return 0;  // no TIFF layout for this depth
   }
+  if (kernel != nullptr && !Convert(&t, kernel, copy)) return 0;
   return WriteTiffFile(fileName, ViewOf(t), bitsPerSample, samples);
 }
 
