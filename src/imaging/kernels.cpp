@@ -113,27 +113,89 @@ void Gray16ToGray8Sse2(ZELCNV_BLIT_ARGS) {
 
 // ---- YUYV: the exact integer formulation in SIMD, the row ends per pixel ----
 
+// Converts `pixels` YUYV pixels of each of `rows` rows into packed blue, green, red: whole blocks
+// with the instruction set's row loop, the rest per pixel. `done` is a whole number of blocks, so
+// the rest starts on a chroma pair. An odd last pixel has no V byte and takes V = 0, as the
+// reference's cleared work row gives it.
 template <Isa kIsa>
-void YuyvToBgr24FlipFast(ZELCNV_BLIT_ARGS) {
-  if (dst.bytesPerPixel != 3 || src.bytesPerPixel != 2 || !YuyvTables().usable) {
-    return reference::YuyvToBgr24Flip(ZELCNV_BLIT_PASS);
-  }
-  if (!HasPixels(rect)) return;
-  const Rows rows = MakeRows(true, dst, src, rect, x, y);
+void YuyvRowsToBgr24(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
+                     int32_t count, int32_t pixels) {
   const auto convert = kIsa == Isa::kAvx2 ? simd::YuyvToBgr24RowsAvx2 : simd::YuyvToBgr24RowsSsse3;
-  const int32_t done =
-      convert(rows.src, rows.srcStep, rows.dst, rows.dstStep, rows.count, rows.width);
-  // `done` is a whole number of blocks, so the rest starts on a chroma pair. An odd last pixel
-  // has no V byte and takes V = 0, as the reference's cleared work row gives it.
-  for (int32_t i = 0; i < rows.count; ++i) {
-    const uint8_t* s = rows.src + i * rows.srcStep;
-    uint8_t* d = rows.dst + i * rows.dstStep;
-    for (int32_t j = done; j < rows.width; j += 2) {
+  const int32_t done = convert(src, srcStep, dst, dstStep, count, pixels);
+  for (int32_t i = 0; i < count; ++i) {
+    const uint8_t* s = src + i * srcStep;
+    uint8_t* d = dst + i * dstStep;
+    for (int32_t j = done; j < pixels; j += 2) {
       const int u = s[2 * j + 1] - kChromaOffset;
-      const bool pair = j + 1 < rows.width;
+      const bool pair = j + 1 < pixels;
       const int v = pair ? s[2 * j + 3] - kChromaOffset : 0;
       YuyvPixelToBgr(s[2 * j], u, v, d + 3 * j);
       if (pair) YuyvPixelToBgr(s[2 * j + 2], u, v, d + 3 * j + 3);
+    }
+  }
+}
+
+template <Isa kIsa, bool kFlipped>
+void YuyvToBgr24Fast(ZELCNV_BLIT_ARGS) {
+  if (dst.bytesPerPixel != 3 || src.bytesPerPixel != 2 || !YuyvTables().usable) {
+    return (kFlipped ? reference::YuyvToBgr24Flip : reference::YuyvToBgr24)(ZELCNV_BLIT_PASS);
+  }
+  if (!HasPixels(rect)) return;
+  const Rows rows = MakeRows(kFlipped, dst, src, rect, x, y);
+  YuyvRowsToBgr24<kIsa>(rows.src, rows.srcStep, rows.dst, rows.dstStep, rows.count, rows.width);
+}
+
+constexpr uint16_t WidenedBytes(simd::Widening widening) {
+  return widening == simd::Widening::kBgrx32 ? 4 : widening == simd::Widening::kBgr48 ? 6 : 8;
+}
+
+// The reference's widening of one pixel's blue, green, red.
+void WidenPixel(const uint8_t* bgr, uint8_t* d, simd::Widening widening) {
+  if (widening == simd::Widening::kBgrx32) {
+    std::memcpy(d, bgr, 3);
+    d[3] = 0;
+    return;
+  }
+  for (int k = 0; k < 3; ++k) {
+    const uint16_t word = Widen16(bgr[k]);
+    std::memcpy(d + 2 * k, &word, 2);  // x86: words lie little-endian
+  }
+  if (widening == simd::Widening::kBgra64) std::memcpy(d + 6, &kOpaque16, 2);
+}
+
+// YUYV to the wide colour layouts: batches of rows go to packed 24-bit colour in a buffer small
+// enough to stay in the cache, and are widened from there.
+template <Isa kIsa, simd::Widening kWidening>
+void YuyvToWideFlipFast(ZELCNV_BLIT_ARGS) {
+  constexpr uint16_t kBytes = WidenedBytes(kWidening);
+  const BlitKernel plain = kWidening == simd::Widening::kBgrx32  ? reference::YuyvToBgrx32Flip
+                           : kWidening == simd::Widening::kBgr48 ? reference::YuyvToBgr48Flip
+                                                                 : reference::YuyvToBgra64Flip;
+  if (dst.bytesPerPixel != kBytes || src.bytesPerPixel != 2 || !YuyvTables().usable) {
+    return plain(ZELCNV_BLIT_PASS);
+  }
+  if (!HasPixels(rect)) return;
+  const Rows rows = MakeRows(true, dst, src, rect, x, y);
+  constexpr int32_t kScratchBytes = 48 * 1024;
+  // Even, so that pieces of a longer row never split a chroma pair.
+  constexpr int32_t kPiecePixels = kScratchBytes / 3 / 2 * 2;
+  alignas(32) uint8_t scratch[kScratchBytes];
+  for (int32_t first = 0; first < rows.width; first += kPiecePixels) {
+    const int32_t pixels = rows.width - first < kPiecePixels ? rows.width - first : kPiecePixels;
+    const ptrdiff_t step = 3 * static_cast<ptrdiff_t>(pixels);
+    const int32_t batch = static_cast<int32_t>(kScratchBytes / step);
+    for (int32_t row = 0; row < rows.count; row += batch) {
+      const int32_t count = rows.count - row < batch ? rows.count - row : batch;
+      const uint8_t* s = rows.src + row * rows.srcStep + 2 * static_cast<ptrdiff_t>(first);
+      uint8_t* d = rows.dst + row * rows.dstStep + kBytes * static_cast<ptrdiff_t>(first);
+      YuyvRowsToBgr24<kIsa>(s, rows.srcStep, scratch, step, count, pixels);
+      const int32_t done =
+          simd::WidenBgr24RowsSsse3(scratch, step, d, rows.dstStep, count, pixels, kWidening);
+      for (int32_t i = 0; i < count; ++i) {
+        for (int32_t j = done; j < pixels; ++j) {
+          WidenPixel(scratch + i * step + 3 * j, d + i * rows.dstStep + kBytes * j, kWidening);
+        }
+      }
     }
   }
 }
@@ -210,8 +272,30 @@ const BlitEntry kBlitEntries[] = {
      {{"rows", Isa::kScalar, CopyYuv16FlipRows, Needs::kNothing}}},
     {YuyvToBgr24Flip,
      reference::YuyvToBgr24Flip,
-     {{"ssse3", Isa::kSsse3, YuyvToBgr24FlipFast<Isa::kSsse3>, Needs::kYuyvTables},
-      {"avx2", Isa::kAvx2, YuyvToBgr24FlipFast<Isa::kAvx2>, Needs::kYuyvTables}}},
+     {{"ssse3", Isa::kSsse3, YuyvToBgr24Fast<Isa::kSsse3, true>, Needs::kYuyvTables},
+      {"avx2", Isa::kAvx2, YuyvToBgr24Fast<Isa::kAvx2, true>, Needs::kYuyvTables}}},
+    {YuyvToBgr24,
+     reference::YuyvToBgr24,
+     {{"ssse3", Isa::kSsse3, YuyvToBgr24Fast<Isa::kSsse3, false>, Needs::kYuyvTables},
+      {"avx2", Isa::kAvx2, YuyvToBgr24Fast<Isa::kAvx2, false>, Needs::kYuyvTables}}},
+    {YuyvToBgrx32Flip,
+     reference::YuyvToBgrx32Flip,
+     {{"ssse3", Isa::kSsse3, YuyvToWideFlipFast<Isa::kSsse3, simd::Widening::kBgrx32>,
+       Needs::kYuyvTables},
+      {"avx2", Isa::kAvx2, YuyvToWideFlipFast<Isa::kAvx2, simd::Widening::kBgrx32>,
+       Needs::kYuyvTables}}},
+    {YuyvToBgr48Flip,
+     reference::YuyvToBgr48Flip,
+     {{"ssse3", Isa::kSsse3, YuyvToWideFlipFast<Isa::kSsse3, simd::Widening::kBgr48>,
+       Needs::kYuyvTables},
+      {"avx2", Isa::kAvx2, YuyvToWideFlipFast<Isa::kAvx2, simd::Widening::kBgr48>,
+       Needs::kYuyvTables}}},
+    {YuyvToBgra64Flip,
+     reference::YuyvToBgra64Flip,
+     {{"ssse3", Isa::kSsse3, YuyvToWideFlipFast<Isa::kSsse3, simd::Widening::kBgra64>,
+       Needs::kYuyvTables},
+      {"avx2", Isa::kAvx2, YuyvToWideFlipFast<Isa::kAvx2, simd::Widening::kBgra64>,
+       Needs::kYuyvTables}}},
     {CopyColor24,
      reference::CopyColor24,
      {{"rows", Isa::kScalar, CopyColor24Fast<false, Isa::kScalar>, Needs::kNothing},
@@ -271,6 +355,18 @@ void CopyYuv16Flip(ZELCNV_BLIT_ARGS) {
 void YuyvToBgr24Flip(ZELCNV_BLIT_ARGS) {
   ChoiceFor<YuyvToBgr24Flip>().kernel(ZELCNV_BLIT_PASS);
 }
+void YuyvToBgr24(ZELCNV_BLIT_ARGS) {
+  ChoiceFor<YuyvToBgr24>().kernel(ZELCNV_BLIT_PASS);
+}
+void YuyvToBgrx32Flip(ZELCNV_BLIT_ARGS) {
+  ChoiceFor<YuyvToBgrx32Flip>().kernel(ZELCNV_BLIT_PASS);
+}
+void YuyvToBgr48Flip(ZELCNV_BLIT_ARGS) {
+  ChoiceFor<YuyvToBgr48Flip>().kernel(ZELCNV_BLIT_PASS);
+}
+void YuyvToBgra64Flip(ZELCNV_BLIT_ARGS) {
+  ChoiceFor<YuyvToBgra64Flip>().kernel(ZELCNV_BLIT_PASS);
+}
 // The reference already moves each row with one memcpy; there is nothing faster to do.
 void CopyRowsFlip(ZELCNV_BLIT_ARGS) {
   reference::CopyRowsFlip(ZELCNV_BLIT_PASS);
@@ -313,6 +409,12 @@ void Color10ToColor48Swap(ZELCNV_BLIT_ARGS) {
 }
 void Color10ToColor64Swap(ZELCNV_BLIT_ARGS) {
   reference::Color10ToColor64Swap(ZELCNV_BLIT_PASS);
+}
+void SwapColor48(ZELCNV_BLIT_ARGS) {
+  reference::SwapColor48(ZELCNV_BLIT_PASS);
+}
+void SwapColor64(ZELCNV_BLIT_ARGS) {
+  reference::SwapColor64(ZELCNV_BLIT_PASS);
 }
 void StretchGray8(ZELCNV_STRETCH_ARGS) {
   StretchTable<1>(ZELCNV_STRETCH_PASS);

@@ -45,6 +45,13 @@ using StretchKernelFn = void(Plane dst, ConstPlane src, const PixelRect& dstRect
 using BlitKernel = BlitKernelFn*;
 using StretchKernel = StretchKernelFn*;
 
+// 16-bit colour channels hold an 8-bit value times 257: 0 stays 0 and 255 becomes 65535, the full
+// range that readers of 16-bit samples expect, and the high byte is the 8-bit value again.
+constexpr uint16_t Widen16(uint8_t value) {
+  return static_cast<uint16_t>(value * 257);
+}
+constexpr uint16_t kOpaque16 = 0xFFFF;
+
 // The kernels check nothing and cannot fail. A rectangle without rows writes nothing, nor does
 // one without columns (except for CopyRowsFlip, which copies whole rows). The caller guarantees
 // that the source rectangle lies inside the source view's buffer, the destination area inside
@@ -59,6 +66,10 @@ using StretchKernel = StretchKernelFn*;
 BlitKernelFn CopyGray8Flip;         // d[0] = s[0]
 BlitKernelFn CopyYuv16Flip;         // d[0..1] = s[0..1]; the source uses the destination's geometry
 BlitKernelFn YuyvToBgr24Flip;       // YUYV 4:2:2 to blue, green, red
+BlitKernelFn YuyvToBgr24;           // the same with rows kept in order
+BlitKernelFn YuyvToBgrx32Flip;      // the same colour, and a fourth byte of 0
+BlitKernelFn YuyvToBgr48Flip;       // the same colour as three 16-bit channels (Widen16)
+BlitKernelFn YuyvToBgra64Flip;      // as YuyvToBgr48Flip, and a fourth channel of 0xFFFF
 BlitKernelFn CopyRowsFlip;          // whole memory rows of min(stride) bytes
 BlitKernelFn CopyColor24;           // d[0..2] = s[0..2]
 BlitKernelFn CopyColor24Flip;       // d[0..2] = s[0..2]
@@ -73,6 +84,8 @@ BlitKernelFn Color10ToColor48;      // D[k] = S[k] << 6
 BlitKernelFn Color10ToColor64;      // as Color10ToColor48, and D[3] = 0xFFFF
 BlitKernelFn Color10ToColor48Swap;  // D[0..2] = S[2], S[1], S[0], each << 6
 BlitKernelFn Color10ToColor64Swap;  // as Color10ToColor48Swap, and D[3] = 0xFFFF
+BlitKernelFn SwapColor48;           // D[0..2] = S[2], S[1], S[0]
+BlitKernelFn SwapColor64;           // as SwapColor48, and D[3] = 0xFFFF
 StretchKernelFn StretchGray8;       // byte 0 of the sampled pixel
 StretchKernelFn StretchColor24;     // bytes 0..2 of the sampled pixel
 
@@ -82,6 +95,10 @@ namespace reference {
 BlitKernelFn CopyGray8Flip;
 BlitKernelFn CopyYuv16Flip;
 BlitKernelFn YuyvToBgr24Flip;
+BlitKernelFn YuyvToBgr24;
+BlitKernelFn YuyvToBgrx32Flip;
+BlitKernelFn YuyvToBgr48Flip;
+BlitKernelFn YuyvToBgra64Flip;
 BlitKernelFn CopyRowsFlip;
 BlitKernelFn CopyColor24;
 BlitKernelFn CopyColor24Flip;
@@ -96,6 +113,8 @@ BlitKernelFn Color10ToColor48;
 BlitKernelFn Color10ToColor64;
 BlitKernelFn Color10ToColor48Swap;
 BlitKernelFn Color10ToColor64Swap;
+BlitKernelFn SwapColor48;
+BlitKernelFn SwapColor64;
 StretchKernelFn StretchGray8;
 StretchKernelFn StretchColor24;
 }  // namespace reference

@@ -67,22 +67,30 @@ void Stretch(Plane dst, ConstPlane src, const PixelRect& dstRect, const PixelRec
   }
 }
 
-}  // namespace
+// How a YUYV kernel stores the colour of one pixel.
+struct PutBgr24 {
+  static void Put(uint8_t* d, const uint8_t* bgr) { std::memcpy(d, bgr, 3); }
+};
+struct PutBgrx32 {
+  static void Put(uint8_t* d, const uint8_t* bgr) {
+    std::memcpy(d, bgr, 3);
+    d[3] = 0;
+  }
+};
+struct PutBgr48 {
+  static void Put(uint8_t* d, const uint8_t* bgr) {
+    for (int k = 0; k < 3; ++k) PutWord(d, k, Widen16(bgr[k]));
+  }
+};
+struct PutBgra64 {
+  static void Put(uint8_t* d, const uint8_t* bgr) {
+    PutBgr48::Put(d, bgr);
+    PutWord(d, 3, kOpaque16);
+  }
+};
 
-void CopyGray8Flip(ZELCNV_BLIT_ARGS) {
-  Walk<true>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) { d[0] = s[0]; });
-}
-
-void CopyYuv16Flip(ZELCNV_BLIT_ARGS) {
-  // Both buffers are stepped with the destination's pixel size and stride.
-  const ConstPlane source{src.bits, dst.stride, dst.bytesPerPixel};
-  Walk<true>(dst, source, rect, x, y, [](uint8_t* d, const uint8_t* s) {
-    d[0] = s[0];
-    d[1] = s[1];
-  });
-}
-
-void YuyvToBgr24Flip(ZELCNV_BLIT_ARGS) {
+template <bool kFlipped, class Store>
+void YuyvToColour(ZELCNV_BLIT_ARGS) {
   const int64_t width = RectWidth(rect);
   const int64_t height = RectHeight(rect);
   if (height <= 0) return;
@@ -93,7 +101,7 @@ void YuyvToBgr24Flip(ZELCNV_BLIT_ARGS) {
   for (int32_t i = 0; i < height; ++i) {
     uint8_t* d = dst.bits + PixelOffset(y + i, dst.stride, x, dstBpp);
     const uint8_t* s =
-        src.bits + PixelOffset(SourceRow(true, rect, i), src.stride, rect.left, srcBpp);
+        src.bits + PixelOffset(SourceRow(kFlipped, rect, i), src.stride, rect.left, srcBpp);
     // A row wider than the work rows goes in pieces that start at even pixels, each treated as
     // a row of its own; chroma pairs never straddle a piece.
     for (int64_t piece = 0; piece < width; piece += kYuyvWorkRowPixels) {
@@ -115,11 +123,48 @@ void YuyvToBgr24Flip(ZELCNV_BLIT_ARGS) {
         s += srcBpp;
       }
       for (int32_t k = 0; k < count; ++k) {
-        YuyvPixelToBgr(luma[k], chromaU[k], chromaV[k], d);
+        uint8_t bgr[3];
+        YuyvPixelToBgr(luma[k], chromaU[k], chromaV[k], bgr);
+        Store::Put(d, bgr);
         d += dstBpp;
       }
     }
   }
+}
+
+}  // namespace
+
+void CopyGray8Flip(ZELCNV_BLIT_ARGS) {
+  Walk<true>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) { d[0] = s[0]; });
+}
+
+void CopyYuv16Flip(ZELCNV_BLIT_ARGS) {
+  // Both buffers are stepped with the destination's pixel size and stride.
+  const ConstPlane source{src.bits, dst.stride, dst.bytesPerPixel};
+  Walk<true>(dst, source, rect, x, y, [](uint8_t* d, const uint8_t* s) {
+    d[0] = s[0];
+    d[1] = s[1];
+  });
+}
+
+void YuyvToBgr24Flip(ZELCNV_BLIT_ARGS) {
+  YuyvToColour<true, PutBgr24>(ZELCNV_WALK);
+}
+
+void YuyvToBgr24(ZELCNV_BLIT_ARGS) {
+  YuyvToColour<false, PutBgr24>(ZELCNV_WALK);
+}
+
+void YuyvToBgrx32Flip(ZELCNV_BLIT_ARGS) {
+  YuyvToColour<true, PutBgrx32>(ZELCNV_WALK);
+}
+
+void YuyvToBgr48Flip(ZELCNV_BLIT_ARGS) {
+  YuyvToColour<true, PutBgr48>(ZELCNV_WALK);
+}
+
+void YuyvToBgra64Flip(ZELCNV_BLIT_ARGS) {
+  YuyvToColour<true, PutBgra64>(ZELCNV_WALK);
 }
 
 void CopyRowsFlip(ZELCNV_BLIT_ARGS) {
@@ -219,6 +264,19 @@ void Color10ToColor64Swap(ZELCNV_BLIT_ARGS) {
   Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
     for (int k = 0; k < 3; ++k) PutWord(d, k, Word(s, 2 - k) << 6);
     PutWord(d, 3, 0xFFFF);
+  });
+}
+
+void SwapColor48(ZELCNV_BLIT_ARGS) {
+  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
+    for (int k = 0; k < 3; ++k) PutWord(d, k, Word(s, 2 - k));
+  });
+}
+
+void SwapColor64(ZELCNV_BLIT_ARGS) {
+  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
+    for (int k = 0; k < 3; ++k) PutWord(d, k, Word(s, 2 - k));
+    PutWord(d, 3, kOpaque16);
   });
 }
 

@@ -15,6 +15,12 @@ int32_t YuyvToBgr24RowsAvx2(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst,
 int32_t YuyvToBgr24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
                              int32_t rows, int32_t pixels);
 
+// Packed blue, green, red pixels widened: to four bytes with a fourth of 0 (kBgrx32), or to
+// 16-bit words holding each byte times 257 (kBgr48), with a fourth word of 0xFFFF (kBgra64).
+enum class Widening { kBgrx32, kBgr48, kBgra64 };
+int32_t WidenBgr24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
+                            int32_t rows, int32_t pixels, Widening widening);
+
 // dst[i] = src[2 i + 1]: the high byte of each 16-bit sample.
 int32_t HighBytesRowsSse2(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
                           int32_t rows, int32_t pixels);

@@ -77,6 +77,8 @@ struct Ssse3 {
   }
 };
 
+// Spreads four packed three-byte pixels over four bytes each, the fourth byte 0.
+constexpr uint8_t kAddFourth[16] = {0, 1, 2, 128, 3, 4, 5, 128, 6, 7, 8, 128, 9, 10, 11, 128};
 // Keeps bytes 0..2 of each four-byte pixel, packed into the first 12 bytes.
 constexpr uint8_t kDropFourth[16] = {0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 128, 128, 128, 128};
 
@@ -116,6 +118,50 @@ int32_t Color32To24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst
   return done;
 }
 
+int32_t WidenBgr24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
+                            int32_t rows, int32_t pixels, Widening widening) {
+  constexpr int32_t kBlock = 16;  // 48 bytes in
+  const __m128i add = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kAddFourth));
+  const __m128i fourth = _mm_set1_epi32(widening == Widening::kBgra64 ? -16777216 : 0);
+  const int32_t done = pixels / kBlock * kBlock;
+  for (int32_t i = 0; i < rows; ++i) {
+    const uint8_t* s = src + i * srcStep;
+    uint8_t* d = dst + i * dstStep;
+    for (int32_t j = 0; j < done; j += kBlock, s += 3 * kBlock) {
+      const __m128i* in = reinterpret_cast<const __m128i*>(s);
+      const __m128i in0 = _mm_loadu_si128(in), in1 = _mm_loadu_si128(in + 1);
+      const __m128i in2 = _mm_loadu_si128(in + 2);
+      __m128i* out = reinterpret_cast<__m128i*>(d);
+      if (widening == Widening::kBgr48) {
+        // Every byte twice: b | b << 8 is b * 257.
+        _mm_storeu_si128(out, _mm_unpacklo_epi8(in0, in0));
+        _mm_storeu_si128(out + 1, _mm_unpackhi_epi8(in0, in0));
+        _mm_storeu_si128(out + 2, _mm_unpacklo_epi8(in1, in1));
+        _mm_storeu_si128(out + 3, _mm_unpackhi_epi8(in1, in1));
+        _mm_storeu_si128(out + 4, _mm_unpacklo_epi8(in2, in2));
+        _mm_storeu_si128(out + 5, _mm_unpackhi_epi8(in2, in2));
+        d += 6 * kBlock;
+        continue;
+      }
+      const __m128i quads[4] = {
+          _mm_or_si128(_mm_shuffle_epi8(in0, add), fourth),
+          _mm_or_si128(_mm_shuffle_epi8(_mm_alignr_epi8(in1, in0, 12), add), fourth),
+          _mm_or_si128(_mm_shuffle_epi8(_mm_alignr_epi8(in2, in1, 8), add), fourth),
+          _mm_or_si128(_mm_shuffle_epi8(_mm_srli_si128(in2, 4), add), fourth)};
+      for (int q = 0; q < 4; ++q) {
+        if (widening == Widening::kBgrx32) {
+          _mm_storeu_si128(out + q, quads[q]);
+        } else {
+          _mm_storeu_si128(out + 2 * q, _mm_unpacklo_epi8(quads[q], quads[q]));
+          _mm_storeu_si128(out + 2 * q + 1, _mm_unpackhi_epi8(quads[q], quads[q]));
+        }
+      }
+      d += (widening == Widening::kBgrx32 ? 4 : 8) * kBlock;
+    }
+  }
+  return done;
+}
+
 }  // namespace zelcnv::imaging::simd
 
 #pragma GCC pop_options
@@ -127,6 +173,10 @@ int32_t YuyvToBgr24RowsSsse3(const uint8_t*, ptrdiff_t, uint8_t*, ptrdiff_t, int
   return 0;
 }
 int32_t Color32To24RowsSsse3(const uint8_t*, ptrdiff_t, uint8_t*, ptrdiff_t, int32_t, int32_t) {
+  return 0;
+}
+int32_t WidenBgr24RowsSsse3(const uint8_t*, ptrdiff_t, uint8_t*, ptrdiff_t, int32_t, int32_t,
+                            Widening) {
   return 0;
 }
 }  // namespace zelcnv::imaging::simd

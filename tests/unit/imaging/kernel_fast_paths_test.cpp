@@ -31,6 +31,7 @@ TEST(FastPathChoice, TheBestInstructionSetThisProcessorRunsIsUsed) {
                          : CpuSupports(Isa::kSsse3) ? "ssse3"
                                                     : "reference";
   EXPECT_STREQ(ActiveVariantOf(YuyvToBgr24Flip), expected);
+  EXPECT_STREQ(ActiveVariantOf(YuyvToBgr48Flip), expected);
   EXPECT_STREQ(ActiveVariantOf(Gray16ToGray8), CpuSupports(Isa::kSse2) ? "sse2" : "reference");
   EXPECT_STREQ(ActiveVariantOf(StretchColor24), "table");
 }
@@ -147,6 +148,43 @@ TEST(YuyvFastPaths, AgreeWithTheReferenceOnOddWidthsOddEdgesAndLongRows) {
       Blit(v.kernel, actual, src, r, 3, 2);
       ASSERT_TRUE(expected == actual) << "width " << width << " rect " << r.left << "," << r.top
                                       << "," << r.right << "," << r.bottom;
+    }
+  }
+}
+
+// The other YUYV layouts share the 24-bit fast paths' conversion and widen its result in pieces
+// of rows and columns: pictures of rare chroma pairs, narrow to wider than a piece.
+TEST(YuyvFastPaths, OtherLayoutsAgreeWithTheReferenceOnRareChromaAndLongRows) {
+  struct Pair {
+    BlitKernel kernel, referenceKernel;
+    int bytes;
+  };
+  std::mt19937 rng(12);
+  for (const Pair& pair : {Pair{YuyvToBgr24, reference::YuyvToBgr24, 3},
+                           Pair{YuyvToBgrx32Flip, reference::YuyvToBgrx32Flip, 4},
+                           Pair{YuyvToBgr48Flip, reference::YuyvToBgr48Flip, 6},
+                           Pair{YuyvToBgra64Flip, reference::YuyvToBgra64Flip, 8}}) {
+    const std::vector<BlitVariant> fast = FastVariants(pair.kernel);
+    EXPECT_EQ(fast.empty(), FastVariants(YuyvToBgr24Flip).empty());
+    for (const BlitVariant& v : fast) {
+      SCOPED_TRACE(v.name);
+      for (int round = 0; round < 40; ++round) {
+        const int width = round < 30   ? 1 + static_cast<int>(rng() % 300)
+                          : round < 36 ? 2000 + static_cast<int>(rng() % 3000)
+                                       : 16380 + static_cast<int>(rng() % 20);
+        const int height = round < 30 ? 1 + static_cast<int>(rng() % 40) : 2;
+        const PixelBuffer src = RareChromaPicture(width, height, static_cast<int>(rng() % 9), rng);
+        const PixelRect r =
+            round % 2 == 0 ? PixelRect{0, 0, width, height} : RandomRect(width, height, rng);
+        PixelBuffer expected(width + 3, height + 2, pair.bytes, static_cast<int>(rng() % 7));
+        expected.Randomize(rng);
+        PixelBuffer actual = expected;
+        Blit(pair.referenceKernel, expected, src, r, 3, 2);
+        Blit(v.kernel, actual, src, r, 3, 2);
+        ASSERT_TRUE(expected == actual)
+            << pair.bytes << " bytes, width " << width << " rect " << r.left << "," << r.top << ","
+            << r.right << "," << r.bottom;
+      }
     }
   }
 }

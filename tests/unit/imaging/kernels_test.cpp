@@ -30,6 +30,10 @@ const KernelInfo kBlitKernels[] = {
     {"CopyGray8Flip", CopyGray8Flip, true, 1, 1},
     {"CopyYuv16Flip", CopyYuv16Flip, true, 2, 2},
     {"YuyvToBgr24Flip", YuyvToBgr24Flip, true, 3, 2},
+    {"YuyvToBgr24", YuyvToBgr24, false, 3, 2},
+    {"YuyvToBgrx32Flip", YuyvToBgrx32Flip, true, 4, 2},
+    {"YuyvToBgr48Flip", YuyvToBgr48Flip, true, 6, 2},
+    {"YuyvToBgra64Flip", YuyvToBgra64Flip, true, 8, 2},
     {"CopyRowsFlip", CopyRowsFlip, true, 3, 3},
     {"CopyColor24", CopyColor24, false, 3, 4},
     {"CopyColor24Flip", CopyColor24Flip, true, 3, 3},
@@ -44,6 +48,8 @@ const KernelInfo kBlitKernels[] = {
     {"Color10ToColor64", Color10ToColor64, false, 8, 8},
     {"Color10ToColor48Swap", Color10ToColor48Swap, false, 6, 8},
     {"Color10ToColor64Swap", Color10ToColor64Swap, false, 8, 6},
+    {"SwapColor48", SwapColor48, false, 6, 6},
+    {"SwapColor64", SwapColor64, false, 8, 8},
 };
 
 std::string Label(const char* kernel, const char* variant) {
@@ -219,6 +225,58 @@ uint16_t WordAt(const uint8_t* p, int k) {
 void PutWordAt(uint8_t* p, int k, uint16_t v) {
   p[2 * k] = static_cast<uint8_t>(v);
   p[2 * k + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+// The other YUYV layouts hold the 24-bit colour: rows in order, a fourth byte of 0, or each
+// channel widened to 16 bits as value * 257 with an opaque fourth channel.
+TEST(YuyvColourLayouts, HoldTheTwentyFourBitColourInTheirOwnLayout) {
+  std::mt19937 rng(5);
+  for (int width : {1, 7, 64, 333}) {
+    constexpr int kRows = 3;
+    PixelBuffer src(width, kRows, 2, 2);
+    src.Randomize(rng);
+    PixelBuffer colour(width, kRows, 3);
+    Blit(reference::YuyvToBgr24Flip, colour, src, {0, 0, width, kRows}, 0, 0);
+    struct Layout {
+      const char* name;
+      BlitKernel kernel;
+      int bytes;
+      bool flipped;
+    };
+    for (const Layout& layout : {Layout{"YuyvToBgr24", YuyvToBgr24, 3, false},
+                                 Layout{"YuyvToBgrx32Flip", YuyvToBgrx32Flip, 4, true},
+                                 Layout{"YuyvToBgr48Flip", YuyvToBgr48Flip, 6, true},
+                                 Layout{"YuyvToBgra64Flip", YuyvToBgra64Flip, 8, true}}) {
+      ForEachVariant(layout.kernel, layout.name, [&](BlitKernel kernel) {
+        PixelBuffer dst(width, kRows, layout.bytes, 1, 0x5A);
+        Blit(kernel, dst, src, {0, 0, width, kRows}, 0, 0);
+        ASSERT_TRUE(dst.GuardsIntact());
+        for (int row = 0; row < kRows; ++row) {
+          const int colourRow = layout.flipped ? row : kRows - 1 - row;
+          for (int j = 0; j < width; ++j) {
+            const uint8_t* c = colour.At(j, colourRow);
+            const uint8_t* d = dst.At(j, row);
+            for (int k = 0; k < 3; ++k) {
+              const int got = layout.bytes >= 6 ? WordAt(d, k) : d[k];
+              const int want = layout.bytes >= 6 ? c[k] * 257 : c[k];
+              ASSERT_EQ(got, want) << "width " << width << " row " << row << " pixel " << j;
+            }
+            if (layout.bytes == 4) {
+              ASSERT_EQ(d[3], 0);
+            }
+            if (layout.bytes == 8) {
+              ASSERT_EQ(WordAt(d, 3), 0xFFFF);
+            }
+          }
+          // Row padding is left as it was.
+          ASSERT_EQ(dst.At(0, row)[width * layout.bytes], 0x5A);
+        }
+      });
+    }
+  }
+  EXPECT_EQ(Widen16(0), 0);
+  EXPECT_EQ(Widen16(128), 0x8080);
+  EXPECT_EQ(Widen16(255), 0xFFFF);
 }
 
 TEST(SampleKernels, ShiftsDropTheBitsPushedOut) {
