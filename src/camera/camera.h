@@ -16,6 +16,7 @@
 #include "camera/colour_modes.h"
 #include "camera/error_stack.h"
 #include "camera/frame_record.h"
+#include "camera/output_pictures.h"
 #include "camera/preview_window.h"
 #include "camera/recorder.h"
 #include "device/zel_cnv_sdk.h"
@@ -138,20 +139,23 @@ class CZelCam {
   void UpdateFrameRate();
   // Fills the frame record, copies the output picture into the application's buffer and
   // announces the frame.
-  void DeliverFrame(int32_t width, int32_t height);
-  void DrawFrame();
+  void DeliverFrame(const imaging::FrameBitmap& output, int32_t width, int32_t height);
+  void DrawFrame(const imaging::FrameBitmap& output);
   void PostFrameNotify(uintptr_t wParam, intptr_t lParam);
 
   // The traits and output picture of the colour mode the stream was prepared for; null when there
   // is none.
   const ColourModeTraits* StreamMode() const { return ModeTraits(streamColourMode_.load()); }
-  imaging::FrameBitmap* OutputBitmap() const;
-  void ConvertToOutput();
+  // Converts the native frame into the output picture and publishes it; returns that picture,
+  // which the converting thread may go on reading.
+  const imaging::FrameBitmap& ConvertToOutput();
   [[nodiscard]] bool CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* destination,
                              int32_t size);
-  // The output bitmap a copy or a save reads: the streamed colour mode's, or before any stream
-  // the chosen mode's (then still empty). Null for a mode outside the table.
-  imaging::FrameBitmap* CurrentImage() const;
+  // The mode of the image a copy or a save reads: the one the output pictures were made for, or
+  // before any stream the chosen one. Null for a mode outside the table, and when the chosen mode
+  // is not the one the pictures hold (a buffer sized for it must not receive another mode's
+  // bytes).
+  const ColourModeTraits* ImageMode() const;
 
   void LoadSettings();
   void SaveSettings();
@@ -163,6 +167,9 @@ class CZelCam {
   ErrorStack errors_;
   std::unique_ptr<device::CZelCnvSdk> device_;
   std::unique_ptr<imaging::FrameBitmap> bitmaps_[kBitmapCount];
+  // Written by the preview thread while a stream runs, by a snapshot otherwise; read by copies
+  // and saves on the application's thread.
+  OutputPictures output_;
 
   int32_t imageWidth_ = 640;
   int32_t imageHeight_ = 480;

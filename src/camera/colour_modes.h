@@ -1,6 +1,6 @@
-// What each colour mode does, in one table that every path reads: which pictures a stream sizes,
-// the sample width, the conversion from the native frame, what the preview window draws and how,
-// and how the recorder makes its 24-bit frame.
+// What each colour mode does, in one table that every path reads: the native frame and the sample
+// width, the conversion into the output picture, what the preview window draws and how, how the
+// recorder makes its 24-bit frame, and what still images are written from.
 #pragma once
 
 #include <cstdint>
@@ -14,127 +14,57 @@ enum ColourModeIndex : int { kMode8, kMode16, kMode24, kMode32, kMode48, kMode64
 constexpr int kColourModeCount = 6;
 constexpr int kDefaultColourMode = kMode24;
 
-// The camera object's eight bitmaps, in field order.
+// The camera object's working pictures besides its output pictures (output_pictures.h).
 enum BitmapIndex : int {
-  kBitmap8,
-  kBitmap16,
-  kBitmap24,
-  kBitmap32,
-  kBitmap48,
-  kBitmap64,
-  kNativeBitmap,
-  kDisplayBitmap,
+  kShownBitmap,    // 24-bit colour the preview window shows, where the output picture is not
+  kNativeBitmap,   // the frame as the device library decodes it, top row first
+  kDisplayBitmap,  // the window's client size, when frames are scaled into it
   kBitmapCount,
-  kNoBitmap = kBitmapCount,
 };
 
-// How the recorder turns the output picture into the file's 24-bit frame, top row first.
+// How the recorder turns the output picture into the file's 24-bit frame. Both hold their rows
+// bottom row first, as a positive biHeight declares, so the conversion keeps the row order.
 enum class RecordConversion {
   kThroughColourTable,  // 8 bits: a device-context copy applies the grey colour table
-  kGreyFromTenBits,     // 16 bits: samples read as 10-bit grey, then through the colour table
-  kColourFromTenBits,   // 48 and 64 bits: channels read as 10-bit words
+  kColourFromYuyv,      // 16 bits: the YUYV pairs converted to colour
   kColour24,            // 24 and 32 bits: the first three bytes of each pixel
-};
-
-struct BitmapSize {
-  BitmapIndex bitmap;
-  uint16_t bits;
+  kColourFromWords,     // 48 and 64 bits: the high byte of each 16-bit channel
 };
 
 struct ColourModeTraits {
-  int bitsPerPixel;
-  BitmapIndex output;
-  // The pictures a stream in this mode sizes, in this order (kNoBitmap ends the list).
-  BitmapSize sized[3];
-  // The native frame takes the format of this picture: grey samples or YUYV pairs.
-  BitmapIndex nativeLike;
+  int bitsPerPixel;  // of the output picture
+  // The native frame: grey samples (8 bits, one-byte samples) or YUYV pairs (16 bits).
+  uint16_t nativeBits;
   bool twoByteSamples;
-  // Native frame to output picture, rows turned over; null: no conversion fills it.
+  // Native frame (top row first) to the output picture (bottom row first).
   imaging::BlitKernel toOutput;
-  // The picture the preview window shows, filled from the output picture by `toShown` unless
-  // that is null (then it is the output picture itself).
-  BitmapIndex shown;
+  // The preview window shows the output picture itself (null), or the 24-bit colour picture
+  // (kShownBitmap) that this fills from it.
   imaging::BlitKernel toShown;
   // The window's own picture when the shown one is scaled to the client area.
   uint16_t displayBits;
   imaging::StretchKernel stretch;
-  bool alwaysScaled;
   RecordConversion record;
+  // Still images are written from the output picture itself (null), or from the upright 24-bit
+  // colour copy this makes of it; raw files always hold the output picture's own bytes.
+  imaging::BlitKernel toStill;
 };
 
 constexpr ColourModeTraits kColourModes[kColourModeCount] = {
-    {8,
-     kBitmap8,
-     {{kBitmap8, 8}, {kNoBitmap, 0}, {kNoBitmap, 0}},
-     kBitmap8,
-     false,
-     imaging::CopyGray8Flip,
-     kBitmap8,
-     nullptr,
-     8,
-     imaging::StretchGray8,
-     false,
-     RecordConversion::kThroughColourTable},
-    {16,
-     kBitmap16,
-     {{kBitmap8, 8}, {kBitmap16, 16}, {kNoBitmap, 0}},
-     kBitmap16,
-     true,
-     imaging::CopyYuv16Flip,
-     kBitmap8,
-     imaging::Gray16ToGray8,
-     8,
-     imaging::StretchGray8,
-     true,
-     RecordConversion::kGreyFromTenBits},
-    {24,
-     kBitmap24,
-     {{kBitmap16, 16}, {kBitmap24, 24}, {kNoBitmap, 0}},
-     kBitmap16,
-     true,
-     imaging::YuyvToBgr24Flip,
-     kBitmap24,
-     nullptr,
-     24,
-     imaging::StretchColor24,
-     false,
-     RecordConversion::kColour24},
-    {32,
-     kBitmap32,
-     {{kBitmap16, 16}, {kBitmap24, 24}, {kBitmap32, 32}},
-     kBitmap16,
-     true,
-     nullptr,
-     kBitmap24,
-     imaging::CopyColor24,
-     24,
-     imaging::StretchColor24,
-     false,
-     RecordConversion::kColour24},
-    {48,
-     kBitmap48,
-     {{kBitmap16, 16}, {kBitmap24, 24}, {kBitmap48, 48}},
-     kBitmap16,
-     true,
-     nullptr,
-     kBitmap24,
-     imaging::Color48ToColor24,
-     24,
-     imaging::StretchColor24,
-     false,
-     RecordConversion::kColourFromTenBits},
-    {64,
-     kBitmap64,
-     {{kBitmap16, 16}, {kBitmap24, 24}, {kBitmap64, 64}},
-     kBitmap16,
-     true,
-     nullptr,
-     kBitmap24,
-     imaging::Color48ToColor24,
-     24,
-     imaging::StretchColor24,
-     false,
-     RecordConversion::kColourFromTenBits},
+    {8, 8, false, imaging::CopyGray8Flip, nullptr, 8, imaging::StretchGray8,
+     RecordConversion::kThroughColourTable, nullptr},
+    // The application receives the YUYV pairs; the window, stills and recordings show the
+    // colour picture they carry.
+    {16, 16, true, imaging::CopyYuv16Flip, imaging::YuyvToBgr24, 24, imaging::StretchColor24,
+     RecordConversion::kColourFromYuyv, imaging::YuyvToBgr24Flip},
+    {24, 16, true, imaging::YuyvToBgr24Flip, nullptr, 24, imaging::StretchColor24,
+     RecordConversion::kColour24, nullptr},
+    {32, 16, true, imaging::YuyvToBgrx32Flip, imaging::CopyColor24, 24, imaging::StretchColor24,
+     RecordConversion::kColour24, nullptr},
+    {48, 16, true, imaging::YuyvToBgr48Flip, imaging::Color48ToColor24, 24, imaging::StretchColor24,
+     RecordConversion::kColourFromWords, nullptr},
+    {64, 16, true, imaging::YuyvToBgra64Flip, imaging::Color48ToColor24, 24,
+     imaging::StretchColor24, RecordConversion::kColourFromWords, nullptr},
 };
 
 // The traits of colour mode `index`; null outside the table (a damaged stored setting).
@@ -151,6 +81,6 @@ constexpr int ModeIndexOfBits(int bitsPerPixel) {
 }
 
 static_assert(ModeIndexOfBits(24) == kDefaultColourMode);
-static_assert(kColourModes[kMode64].output == kBitmap64);
+static_assert(kColourModes[kMode64].bitsPerPixel == 64);
 
 }  // namespace zelcnv::camera

@@ -89,7 +89,7 @@ void PreviewWindow::FitDisplay(uint16_t bits) {
 }
 
 void PreviewWindow::Draw(const imaging::FrameBitmap& picture, uint16_t displayBits,
-                         imaging::StretchKernel stretch, bool alwaysScaled) {
+                         imaging::StretchKernel stretch) {
   void* window = window_.load();
   platform::SurfaceDc* dc = dc_.load();
   int32_t width = 0, height = 0;
@@ -97,7 +97,7 @@ void PreviewWindow::Draw(const imaging::FrameBitmap& picture, uint16_t displayBi
       !platform::GetClientSize(window, &width, &height) || width <= 0 || height <= 0) {
     return;
   }
-  if (width == picture.Width() && height == picture.Height() && !alwaysScaled) {
+  if (width == picture.Width() && height == picture.Height()) {
     platform::StretchSurface(dc, 0, 0, width, height, picture.MemoryDc(), 0, 0, width, height);
     return;
   }

@@ -40,11 +40,11 @@ class PreviewWindow {
 
   // The display picture sized to the client area, when the window is shown (stream preparation).
   void FitDisplay(uint16_t bits);
-  // Draws `picture` into the client area: copied 1:1 when it fits and `alwaysScaled` is false,
-  // otherwise scaled with `stretch` through the display picture (`displayBits` deep). Nothing
-  // for a hidden, empty or closed window.
+  // Draws `picture` into the client area: copied 1:1 when it fits, otherwise scaled with
+  // `stretch` through the display picture (`displayBits` deep). Nothing for a hidden, empty or
+  // closed window.
   void Draw(const imaging::FrameBitmap& picture, uint16_t displayBits,
-            imaging::StretchKernel stretch, bool alwaysScaled);
+            imaging::StretchKernel stretch);
 
  private:
   void* MakeWindow(const void* owner, int32_t frameWidth, int32_t frameHeight);

@@ -13,18 +13,16 @@ constexpr uint64_t kRateScale = 100000;  // frames per second in hundredths, per
 
 }  // namespace
 
-Recorder::StartResult Recorder::Start(const char* fileName, int32_t durationMs,
-                                      const imaging::FrameBitmap& output) {
+Recorder::StartResult Recorder::Start(const char* fileName, int32_t durationMs, int32_t width,
+                                      int32_t height, int bits) {
   worker_.Stop();  // a recording that has ended leaves its thread to collect
-  avi_.frameWidth = output.Width();
-  avi_.frameHeight = output.Height();
-  avi_.sourceBitCount = static_cast<uint16_t>(output.BitsPerPixel());
+  avi_.frameWidth = width;
+  avi_.frameHeight = height;
+  avi_.sourceBitCount = static_cast<uint16_t>(bits);
   avi_.rate = kInitialRate;
   avi_.frameCount = 0;
   if (avi_.BeginFile(fileName) != imaging::AviResult::kOk) return StartResult::kFileFailed;
-  if (!frame_.Create(output.Width(), output.Height(), 24) ||
-      !scratch_.Create(output.Width(), output.Height(), 24) ||
-      !grey_.Create(output.Width(), output.Height(), 8)) {
+  if (!frame_.Create(width, height, 24)) {
     avi_.ResetRecorder();
     return StartResult::kNoMemory;
   }
@@ -48,21 +46,20 @@ void Recorder::Stop() {
 
 void Recorder::Offer(const imaging::FrameBitmap& output, RecordConversion conversion) {
   if (recording_.load() == 0 || frameReady_.load() != 0) return;
-  // A copy is refused only where a picture has no pixels; the frame then goes over as it stands.
+  // One pass, rows kept in order. A copy is refused only where a picture has no pixels; the
+  // frame then goes over as it stands.
   switch (conversion) {
     case RecordConversion::kThroughColourTable:
-      scratch_.BlitFrom(&output, nullptr, 0, 0);
-      static_cast<void>(frame_.ConvertFrom(imaging::CopyColor24Flip, &scratch_, nullptr, 0, 0));
+      frame_.BlitFrom(&output, nullptr, 0, 0);
       break;
-    case RecordConversion::kGreyFromTenBits:
-      static_cast<void>(grey_.ConvertFrom(imaging::Gray10ToGray8Flip, &output, nullptr, 0, 0));
-      frame_.BlitFrom(&grey_, nullptr, 0, 0);
-      break;
-    case RecordConversion::kColourFromTenBits:
-      static_cast<void>(frame_.ConvertFrom(imaging::Color10ToColor24Flip, &output, nullptr, 0, 0));
+    case RecordConversion::kColourFromYuyv:
+      static_cast<void>(frame_.ConvertFrom(imaging::YuyvToBgr24, &output, nullptr, 0, 0));
       break;
     case RecordConversion::kColour24:
-      static_cast<void>(frame_.ConvertFrom(imaging::CopyColor24Flip, &output, nullptr, 0, 0));
+      static_cast<void>(frame_.ConvertFrom(imaging::CopyColor24, &output, nullptr, 0, 0));
+      break;
+    case RecordConversion::kColourFromWords:
+      static_cast<void>(frame_.ConvertFrom(imaging::Color48ToColor24, &output, nullptr, 0, 0));
       break;
   }
   frameReady_.store(1);

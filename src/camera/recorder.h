@@ -24,17 +24,19 @@ class Recorder {
   Recorder(const Recorder&) = delete;
   Recorder& operator=(const Recorder&) = delete;
 
-  // A recording of `durationMs` from frames shaped like `output`, into `fileName`. A recorder
-  // whose recording has ended is collected first; call only when !Recording().
-  [[nodiscard]] StartResult Start(const char* fileName, int32_t durationMs,
-                                  const imaging::FrameBitmap& output);
+  // A recording of `durationMs` from output pictures of `width` x `height` x `bits`, into
+  // `fileName`. A recorder whose recording has ended is collected first; call only when
+  // !Recording().
+  [[nodiscard]] StartResult Start(const char* fileName, int32_t durationMs, int32_t width,
+                                  int32_t height, int bits);
   // True from Start until the recording's time has passed, a frame failed, or Stop.
   bool Recording() const { return recording_.load() != 0; }
   // Ends the recorder thread, finishing its file with the frames written so far.
   void Stop();
 
   // Preview thread, after each converted frame: hands `output` over as the file's 24-bit frame,
-  // unless no recording runs or the recorder has not taken the last frame yet.
+  // rows bottom row first like the output picture's, unless no recording runs or the recorder
+  // has not taken the last frame yet.
   void Offer(const imaging::FrameBitmap& output, RecordConversion conversion);
 
  private:
@@ -51,9 +53,7 @@ class Recorder {
   std::atomic<int32_t> frameReady_{0};
   uint32_t startTime_ = 0;  // recorder thread only, from the first frame on
   uint32_t endTime_ = 0;
-  imaging::FrameBitmap frame_;    // the 24-bit frame, top row first
-  imaging::FrameBitmap scratch_;  // 24-bit intermediate
-  imaging::FrameBitmap grey_;     // 8-bit intermediate
+  imaging::FrameBitmap frame_;  // the 24-bit frame
 };
 
 }  // namespace zelcnv::camera

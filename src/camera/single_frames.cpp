@@ -14,11 +14,10 @@ constexpr int kNameBytes = 1024;  // a converted file name with its terminator
 
 }  // namespace
 
-imaging::FrameBitmap* CZelCam::CurrentImage() const {
-  int index = streamColourMode_.load();
-  if (index < 0) index = colourMode_.load();
-  const ColourModeTraits* mode = ModeTraits(index);
-  return mode != nullptr ? bitmaps_[mode->output].get() : nullptr;
+const ColourModeTraits* CZelCam::ImageMode() const {
+  const int chosen = colourMode_.load();
+  const int held = streamColourMode_.load();
+  return held < 0 || held == chosen ? ModeTraits(chosen) : nullptr;
 }
 
 int CZelCam::Capture() {
@@ -49,28 +48,40 @@ int CZelCam::SnapShot(void* buffer, int32_t size, int32_t topDown) {
     PostFrameNotify(0, kErrCapture);
     return 0;
   }
-  ConvertToOutput();
+  const imaging::FrameBitmap& output = ConvertToOutput();
   // The failed copy pushed the buffer error already; it is pushed again as the snapshot's own.
-  if (buffer != nullptr && size != 0 && !CopyOut(*OutputBitmap(), topDown, buffer, size)) {
+  if (buffer != nullptr && size != 0 && !CopyOut(output, topDown, buffer, size)) {
     return Fail(kErrBuffer);
   }
   return 1;
 }
 
 int CZelCam::GetImage(void* buffer, int32_t size, int32_t topDown) {
-  const imaging::FrameBitmap* image = device_ ? CurrentImage() : nullptr;
-  if (image == nullptr) return Fail(kErrNotReady);
-  if (image->Bits() == nullptr || buffer == nullptr) return Fail(kErrBuffer);
+  if (!device_ || ImageMode() == nullptr) return Fail(kErrNotReady);
+  // The newest whole frame, which the preview thread leaves alone while it is copied.
+  const imaging::FrameBitmap* image = output_.Newest();
+  if (image == nullptr || buffer == nullptr) return Fail(kErrBuffer);
   if (!CopyOut(*image, topDown, buffer, size)) return Fail(kErrBuffer);
   return 1;
 }
 
 int CZelCam::SaveImage(const char* fileName, uint32_t fileType) {
-  const imaging::FrameBitmap* image = device_ ? CurrentImage() : nullptr;
-  if (image == nullptr) return Fail(kErrNotReady);
-  // The writers take the picture upright; their failures show only in the result.
+  const ColourModeTraits* mode = device_ ? ImageMode() : nullptr;
+  if (mode == nullptr) return Fail(kErrNotReady);
+  const imaging::FrameBitmap* image = output_.Newest();
+  if (fileName == nullptr || image == nullptr) return 0;
+  // The writers take the picture upright; their failures show only in the result. A mode whose
+  // pictures are not colour to a reader is saved as the colour picture it carries, except in raw
+  // files, which hold the picture's own bytes.
   imaging::FrameBitmap upright;
-  if (fileName == nullptr || !imaging::MakeUprightCopy(*image, &upright)) return 0;
+  if (mode->toStill != nullptr && fileType != imaging::kFileRaw) {
+    if (!upright.Create(image->Width(), image->Height(), 24) ||
+        !upright.ConvertFrom(mode->toStill, image, nullptr, 0, 0)) {
+      return 0;
+    }
+  } else if (!imaging::MakeUprightCopy(*image, &upright)) {
+    return 0;
+  }
   return imaging::SaveImageFile(fileName, &upright, fileType);
 }
 
@@ -94,7 +105,8 @@ int CZelCam::Record(const char* fileName, int32_t durationMs, int32_t showWindow
     Close();
     return Fail(kErrOperation);
   }
-  switch (recorder_.Start(fileName, durationMs, *OutputBitmap())) {
+  switch (recorder_.Start(fileName, durationMs, output_.Width(), output_.Height(),
+                          output_.BitsPerPixel())) {
     case Recorder::StartResult::kStarted:
       return 1;
     case Recorder::StartResult::kFileFailed:

@@ -17,18 +17,14 @@ constexpr uint32_t kFpsWindowMs = 1000;
 
 }  // namespace
 
-imaging::FrameBitmap* CZelCam::OutputBitmap() const {
-  const ColourModeTraits* mode = StreamMode();
-  return mode != nullptr ? bitmaps_[mode->output].get() : nullptr;
-}
-
 bool CZelCam::SizeBitmaps(const ColourModeTraits& mode) {
-  for (const BitmapSize& size : mode.sized) {
-    if (size.bitmap == kNoBitmap) break;
-    if (!bitmaps_[size.bitmap]->Create(imageWidth_, imageHeight_, size.bits)) return false;
+  if (!output_.Create(imageWidth_, imageHeight_, static_cast<uint16_t>(mode.bitsPerPixel))) {
+    return false;
   }
-  // The native frame has the format of the grey picture or of the YUYV one.
-  return bitmaps_[kNativeBitmap]->CreateLike(bitmaps_[mode.nativeLike].get()) != 0;
+  if (mode.toShown != nullptr && !bitmaps_[kShownBitmap]->Create(imageWidth_, imageHeight_, 24)) {
+    return false;
+  }
+  return bitmaps_[kNativeBitmap]->Create(imageWidth_, imageHeight_, mode.nativeBits) != 0;
 }
 
 bool CZelCam::PrepareStream() {
@@ -165,14 +161,14 @@ void CZelCam::PreviewLoop() {
       PostFrameNotify(0, kErrCapture);
       continue;
     }
-    ConvertToOutput();
-    recorder_.Offer(*OutputBitmap(), StreamMode()->record);
-    DrawFrame();
-    DeliverFrame(native.Width(), native.Height());
+    const imaging::FrameBitmap& output = ConvertToOutput();
+    recorder_.Offer(output, StreamMode()->record);
+    DrawFrame(output);
+    DeliverFrame(output, native.Width(), native.Height());
   }
 }
 
-void CZelCam::DeliverFrame(int32_t width, int32_t height) {
+void CZelCam::DeliverFrame(const imaging::FrameBitmap& output, int32_t width, int32_t height) {
   // The callback fields hold still from here until the frame is announced.
   std::lock_guard callback(callbackMutex_);
   void* const buffer = callbackBuffer_.load();
@@ -185,7 +181,7 @@ void CZelCam::DeliverFrame(int32_t width, int32_t height) {
   UpdateFrameRate();
   frameInfo_->frameRate = fpsTenths_;
   if (buffer != nullptr && bufferSize != 0 &&
-      !CopyOut(*OutputBitmap(), callbackTopDown_.load(), buffer, bufferSize)) {
+      !CopyOut(output, callbackTopDown_.load(), buffer, bufferSize)) {
     return;  // the failed copy was reported instead of the frame
   }
   PostFrameNotify(reinterpret_cast<uintptr_t>(frameInfo_), 0);
@@ -203,24 +199,25 @@ void CZelCam::UpdateFrameRate() {
   }
 }
 
-void CZelCam::ConvertToOutput() {
-  const ColourModeTraits& mode = *StreamMode();
-  if (mode.toOutput == nullptr) return;  // no conversion fills this mode's picture
+const imaging::FrameBitmap& CZelCam::ConvertToOutput() {
   // Refused only where a picture has no pixels; the output picture then stays as it was.
-  static_cast<void>(bitmaps_[mode.output]->ConvertFrom(mode.toOutput, bitmaps_[kNativeBitmap].get(),
-                                                       nullptr, 0, 0));
+  static_cast<void>(output_.Back().ConvertFrom(StreamMode()->toOutput,
+                                               bitmaps_[kNativeBitmap].get(), nullptr, 0, 0));
+  return output_.Publish();
 }
 
-void CZelCam::DrawFrame() {
+void CZelCam::DrawFrame(const imaging::FrameBitmap& output) {
   // Without a window there is nothing to prepare a picture for.
   if (!window_.Exists()) return;
   const ColourModeTraits& mode = *StreamMode();
-  imaging::FrameBitmap& shown = *bitmaps_[mode.shown];
+  const imaging::FrameBitmap* shown = &output;
   if (mode.toShown != nullptr) {
+    imaging::FrameBitmap& colour = *bitmaps_[kShownBitmap];
     // Refused only where a picture has no pixels; the shown picture is drawn as it stands.
-    static_cast<void>(shown.ConvertFrom(mode.toShown, bitmaps_[mode.output].get(), nullptr, 0, 0));
+    static_cast<void>(colour.ConvertFrom(mode.toShown, &output, nullptr, 0, 0));
+    shown = &colour;
   }
-  window_.Draw(shown, mode.displayBits, mode.stretch, mode.alwaysScaled);
+  window_.Draw(*shown, mode.displayBits, mode.stretch);
 }
 
 bool CZelCam::CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* destination,

@@ -87,7 +87,8 @@ class AviRecorder {
   // Opens `fileName` (truncating or creating it) and writes the headers.
   [[nodiscard]] AviResult BeginFile(const char* fileName);
   // Appends one frame: FramePayload() bytes from `pixels`, rows of 24-bit pixels padded to
-  // 4 bytes, top row first. The caller adds 1 to frameCount after kOk.
+  // 4 bytes, bottom row first (as the positive biHeight of the stream format says). The caller
+  // adds 1 to frameCount after kOk.
   [[nodiscard]] AviResult AddFrame(const uint8_t* pixels);
   // Writes the index and patches sizes, counts and timing: kOk or kWriteFailed.
   [[nodiscard]] AviResult FinishFile();
