@@ -49,14 +49,27 @@ int SaveJpeg(const FrameBitmap& copy, const char* fileName, int quality) {
       }
       return WriteJpegFile(fileName, ViewOf(j), quality, true);
     }
-    case 32:
+    case 32: {
+      // 24-bit colour: the fourth byte of each pixel is dropped.
+      FrameBitmap j;
+      if (!j.Create(copy.Width(), copy.Height(), 24) || !Convert(&j, CopyColor24Flip, copy)) {
+        return 0;
+      }
+      return WriteJpegFile(fileName, ViewOf(j), quality, true);
+    }
     case 48:
     case 64: {
-      // 24-bit colour: the fourth byte of 32-bit pixels is dropped, 16-bit channels narrowed.
-      BlitKernel narrow = copy.BitsPerPixel() == 32 ? CopyColor24Flip : Color10ToColor24Flip;
+      // 24-bit colour from the high byte of each 16-bit channel, kept upright and read from the
+      // last memory row up.
       FrameBitmap j;
-      if (!j.Create(copy.Width(), copy.Height(), 24) || !Convert(&j, narrow, copy)) return 0;
-      return WriteJpegFile(fileName, ViewOf(j), quality, true);
+      if (!j.Create(copy.Width(), copy.Height(), 24) || !Convert(&j, Color48ToColor24, copy)) {
+        return 0;
+      }
+      const PixelView view = ViewOf(j);
+      return WriteJpegFile(
+          fileName,
+          {RowOf(view, view.height - 1), view.width, view.height, -view.stride, view.bitCount},
+          quality, true);
     }
     default:
       return 0;
@@ -72,13 +85,7 @@ int SavePng(const FrameBitmap& copy, const char* fileName) {
     case 32:
       kernel = InvertAlpha32;
       break;
-    case 48:
-      kernel = Color10ToColor48;
-      break;
-    case 64:
-      kernel = Color10ToColor64;
-      break;
-    default:
+    default:  // 8-bit samples, and 16-bit colour channels, go as they are
       return WritePngFile(fileName, ViewOf(copy));
   }
   FrameBitmap converted;
@@ -107,10 +114,10 @@ int SaveTiff(const FrameBitmap& copy, const char* fileName) {
       bitsPerSample = 8, samples = 4, kernel = SwapColor24;
       break;
     case 6:
-      bitsPerSample = 16, samples = 3, kernel = Color10ToColor48Swap;
+      bitsPerSample = 16, samples = 3, kernel = SwapColor48;
       break;
     case 8:
-      bitsPerSample = 16, samples = 4, kernel = Color10ToColor64Swap;
+      bitsPerSample = 16, samples = 4, kernel = SwapColor64;
       break;
     default:
       return 0;  // no TIFF layout for this depth

@@ -23,7 +23,10 @@ enum FileTypeCode : uint32_t {
 int MakeUprightCopy(const FrameBitmap& bitmap, FrameBitmap* copy);
 
 // Writes `copy` (an upright copy) as the format of `code`: 1, or 0 for a code above 6, an
-// unsupported depth, a file that cannot be written, or a library failure.
+// unsupported depth, a file that cannot be written, or a library failure. 16-bit pictures are one
+// grey sample of up to 12 bits; 48- and 64-bit ones hold 16-bit colour channels over the whole
+// range (Widen16), which PNG and TIFF keep, JPEG narrows to their high bytes and BMP stores as
+// they are.
 int SaveImageFile(const char* fileName, const FrameBitmap* copy, uint32_t code);
 
 // The bitmap as a BMP file with its own depth and header, rows as it holds them (bottom-up):

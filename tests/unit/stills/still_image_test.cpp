@@ -207,6 +207,78 @@ TEST_F(StillImageTest, EveryDepthKeepsItsOrientationInEveryReader) {
   }
 }
 
+// 48- and 64-bit pictures hold 16-bit channels over the whole range (each 8-bit value times 257):
+// PNG and TIFF keep them, red first; JPEG narrows them to their high bytes; BMP keeps its depth.
+TEST_F(StillImageTest, SixteenBitChannelsKeepTheirRangeInEveryFormat) {
+  for (int bits : {48, 64}) {
+    SCOPED_TRACE(bits);
+    const int channels = bits / 16, width = 5, height = 3;
+    FrameBitmap live;
+    ASSERT_TRUE(live.Create(width, height, uint16_t(bits)));
+    auto channel = [](int x, int y, int k) { return uint8_t(30 * y + 12 * x + 50 * k); };
+    for (int y = 0; y < height; ++y) {
+      uint16_t* row = reinterpret_cast<uint16_t*>(const_cast<uint8_t*>(PictureRow(live, y)));
+      for (int x = 0; x < width; ++x) {
+        for (int k = 0; k < 3; ++k) row[channels * x + k] = uint16_t(channel(x, y, k) * 257);
+        if (channels == 4) row[4 * x + 3] = 0xFFFF;
+      }
+    }
+    const std::string stem = Path("w" + std::to_string(bits));
+    ASSERT_EQ(Save(live, stem + ".png", kFilePng), 1);
+    ASSERT_EQ(Save(live, stem + ".tif", kFileTiff), 1);
+    ASSERT_EQ(Save(live, stem + ".jpg", kFileJpegBest), 1);
+    ASSERT_EQ(Save(live, stem + ".bmp", kFileBmp), 1);
+
+    FILE* file = std::fopen((stem + ".png").c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, file);
+    png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_bytepp rows = png_get_rows(png, info);
+    EXPECT_EQ(png_get_bit_depth(png, info), 16);
+    TIFF* tiff = TIFFOpen((stem + ".tif").c_str(), "rc");
+    ASSERT_NE(tiff, nullptr);
+    std::vector<uint16_t> strip(size_t(width) * height * channels);
+    ASSERT_EQ(TIFFReadEncodedStrip(tiff, 0, strip.data(), tmsize_t(strip.size() * 2)),
+              tmsize_t(strip.size() * 2));
+    TIFFClose(tiff);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        for (int k = 0; k < channels; ++k) {
+          // Red, green, blue, then the opaque fourth channel.
+          const int want = k < 3 ? channel(x, y, 2 - k) * 257 : 0xFFFF;
+          const uint8_t* sample = rows[y] + 2 * (channels * x + k);
+          ASSERT_EQ(sample[0] << 8 | sample[1], want) << "PNG " << x << "," << y << " " << k;
+          ASSERT_EQ(strip[size_t(channels) * (size_t(y) * width + x) + k], want) << "TIFF";
+        }
+      }
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(file);
+
+    const std::vector<uint8_t> bmp = ReadFile(stem + ".bmp");
+    ASSERT_GE(bmp.size(), 54u + size_t(live.Stride()) * height);
+    EXPECT_EQ(bmp[28], bits) << "its own depth";
+    EXPECT_EQ(std::memcmp(&bmp[54], live.Bits(), size_t(live.Stride()) * height), 0);
+
+    if (ReaderAvailable()) {
+      const auto jpg = Probe(stem + ".jpg");
+      ASSERT_EQ(jpg.first, "RGB 5 3 JPEG 1");
+      ASSERT_EQ(jpg.second.size(), size_t(width) * height * 3);
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+          for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(jpg.second[size_t(3) * (size_t(y) * width + x) + k], channel(x, y, 2 - k),
+                        12)
+                << "JPEG " << x << "," << y << " " << k;
+          }
+        }
+      }
+    }
+  }
+}
+
 TEST_F(StillImageTest, UnknownCodesMissingDirectoriesAndFullDisksReportZero) {
   FrameBitmap bitmap;
   ASSERT_TRUE(bitmap.Create(64, 48, 24));
