@@ -196,7 +196,8 @@ void TiffQuiet(const char*, const char*, va_list) {}
 
 }  // namespace
 
-int WriteTiffFile(const char* fileName, const PixelView& picture, int bitsPerSample, int samples) {
+int WriteTiffFile(const char* fileName, const PixelView& picture, int bitsPerSample, int samples,
+                  bool fourthIsAlpha) {
   if (fileName == nullptr || picture.rows == nullptr || picture.width <= 0 || picture.height <= 0 ||
       (bitsPerSample != 8 && bitsPerSample != 16) ||
       (samples != 1 && samples != 3 && samples != 4)) {
@@ -219,6 +220,12 @@ int WriteTiffFile(const char* fileName, const PixelView& picture, int bitsPerSam
   TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(bitsPerSample));
   TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, samples == 1 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
   TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(samples));
+  if (samples == 4) {
+    // A fourth sample beside RGB must be described, or readers take it for alpha: a fourth
+    // byte of 0 would make the picture transparent.
+    const uint16_t extra = fourthIsAlpha ? EXTRASAMPLE_UNASSALPHA : EXTRASAMPLE_UNSPECIFIED;
+    TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, uint16_t(1), &extra);
+  }
   // The strip holds packed rows, as the tags describe; padded bitmap rows would shear the
   // picture for widths whose rows are not a multiple of 4 bytes.
   const size_t bytes = packed * size_t(picture.height);

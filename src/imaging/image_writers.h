@@ -38,7 +38,9 @@ int WritePngFile(const char* fileName, const PixelView& picture);
 
 // One uncompressed TIFF strip of a picture whose memory row 0 is the top row and whose pixels
 // are already in file order (red first, 16-bit samples as the library expects); rows are
-// written packed. `bitsPerSample` 8 or 16, `samples` 1, 3 or 4. 1, or 0 on failure.
-int WriteTiffFile(const char* fileName, const PixelView& picture, int bitsPerSample, int samples);
+// written packed. `bitsPerSample` 8 or 16, `samples` 1, 3 or 4; a fourth sample is tagged as
+// alpha when `fourthIsAlpha`, otherwise as data without a meaning. 1, or 0 on failure.
+int WriteTiffFile(const char* fileName, const PixelView& picture, int bitsPerSample, int samples,
+                  bool fourthIsAlpha = false);
 
 }  // namespace zelcnv::imaging

@@ -123,7 +123,8 @@ int SaveTiff(const FrameBitmap& copy, const char* fileName) {
       return 0;  // no TIFF layout for this depth
   }
   if (kernel != nullptr && !Convert(&t, kernel, copy)) return 0;
-  return WriteTiffFile(fileName, ViewOf(t), bitsPerSample, samples);
+  // The 64-bit pictures' fourth channel is opaque alpha; the 32-bit ones' fourth byte is 0.
+  return WriteTiffFile(fileName, ViewOf(t), bitsPerSample, samples, bitsPerSample == 16);
 }
 
 }  // namespace

@@ -102,6 +102,32 @@ TEST_F(SingleFramesTest, GetImageCopiesTheLastFrameTaken) {
   EXPECT_EQ(ZelCam_GetLastError(handle_), ERR_BUFFER);
 }
 
+TEST_F(SingleFramesTest, CopiesAfterAColourModeChangeWaitForAFrameOfThatMode) {
+  // A buffer sized for the mode the application chose never receives another mode's bytes: the
+  // 24-bit picture taken before the change is not handed out as an 8-bit one, nor the other way.
+  Open("timing=free", 24);
+  std::vector<uint8_t> colour(static_cast<size_t>(Stride(24)) * height_);
+  ASSERT_EQ(ZelCam_SnapShot(handle_, colour.data(), static_cast<int>(colour.size()), 1), 1);
+  ASSERT_EQ(ZelCam_SetColorMode(handle_, 8), 1);
+  std::vector<uint8_t> grey(static_cast<size_t>(Stride(8)) * height_, 0xEE);
+  EXPECT_EQ(ZelCam_GetImage(handle_, grey.data(), static_cast<int>(grey.size()), 1), 0);
+  EXPECT_EQ(ZelCam_GetLastError(handle_), ERR_NOT_READY);
+  EXPECT_EQ(ZelCam_SaveImage(handle_, PathOf("changed.bmp").c_str(), 0), 0);
+  EXPECT_EQ(ZelCam_GetLastError(handle_), ERR_NOT_READY);
+  EXPECT_FALSE(std::filesystem::exists(PathOf("changed.bmp")));
+  EXPECT_EQ(grey[0], 0xEE) << "nothing copied";
+
+  ASSERT_EQ(ZelCam_SnapShot(handle_, nullptr, 0, 0), 1) << "a frame of the chosen mode";
+  ASSERT_EQ(ZelCam_GetImage(handle_, grey.data(), static_cast<int>(grey.size()), 1), 1);
+  EXPECT_EQ(StampOfRow(grey, Stride(8), 0, 1).line, zelsim::kStampLineFirst);
+  ASSERT_EQ(ZelCam_SetColorMode(handle_, 24), 1);
+  EXPECT_EQ(ZelCam_GetImage(handle_, colour.data(), static_cast<int>(colour.size()), 1), 0);
+  EXPECT_EQ(ZelCam_GetLastError(handle_), ERR_NOT_READY);
+  ASSERT_EQ(ZelCam_SetColorMode(handle_, 8), 1);
+  EXPECT_EQ(ZelCam_GetImage(handle_, grey.data(), static_cast<int>(grey.size()), 1), 1)
+      << "the mode of the picture held again";
+}
+
 TEST_F(SingleFramesTest, SaveImageWritesTheCurrentImageByTypeCode) {
   Open("timing=free input0=ramp", 24);
   const std::string bmp = PathOf("frame.bmp");

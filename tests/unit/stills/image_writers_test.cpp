@@ -274,7 +274,7 @@ TEST_F(ImageWritersTest, StandardReaderSeesModeSizeAndTheTopRowOnTop) {
       for (int x = 0; x < 9; ++x)
         std::swap(swapped.Row(y)[x * samples], swapped.Row(y)[x * samples + 2]);
     }
-    ASSERT_EQ(WriteTiffFile(tif.c_str(), swapped.View(), 8, samples), 1);
+    ASSERT_EQ(WriteTiffFile(tif.c_str(), swapped.View(), 8, samples, samples == 4), 1);
     probed = Probe(tif);
     EXPECT_EQ(probed.header, std::string(mode) + " 9 6 TIFF 0");
     EXPECT_EQ(probed.pixels, TopDownRgb(*picture)) << mode;

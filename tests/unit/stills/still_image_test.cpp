@@ -146,6 +146,11 @@ TEST_F(StillImageTest, TiffOfColour32HasAZeroFourthSample) {
   uint16_t samples = 0;
   TIFFGetField(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
   EXPECT_EQ(samples, 4);
+  uint16_t extraCount = 0;
+  uint16_t* extra = nullptr;
+  ASSERT_EQ(TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra), 1);
+  ASSERT_EQ(extraCount, 1);
+  EXPECT_EQ(extra[0], EXTRASAMPLE_UNSPECIFIED) << "taken for alpha, 0 would be transparent";
   std::vector<uint8_t> strip(5 * 4 * 3);
   ASSERT_EQ(TIFFReadEncodedStrip(tiff, 0, strip.data(), tmsize_t(strip.size())),
             tmsize_t(strip.size()));
@@ -165,7 +170,7 @@ TEST_F(StillImageTest, EveryDepthKeepsItsOrientationInEveryReader) {
     const char* jpegMode;
   };
   for (Case c : {Case{8, "L", "L", "L"}, Case{16, "I", "I;16", "L"}, Case{24, "RGB", "RGB", "RGB"},
-                 Case{32, "RGBA", "RGBA", "RGB"}}) {
+                 Case{32, "RGBA", "RGBX", "RGB"}}) {
     FrameBitmap live;
     ASSERT_TRUE(live.Create(13, 7, uint16_t(c.bits)));
     Fill(live);
