@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -145,6 +147,46 @@ TEST_F(PreviewWindowTest, OwnWindowShowsEachFrameOneToOneAndScaledAfterAResize) 
   EXPECT_EQ(Close(), 1);
   EXPECT_FALSE(IsWindow(own));
   EXPECT_EQ(FindWindowA(nullptr, "Active Window"), nullptr);
+}
+
+TEST_F(PreviewWindowTest, EveryColourModeShowsThePicture) {
+  // Colour bars look the same in every frame: what mode 24 shows, every colour mode shows; mode
+  // 8 shows the luma as grey.
+  ASSERT_EQ(ZelSim_Configure(0, "input0=bars"), 1);
+  const int points[][2] = {{5, 5},
+                           {width_ / 8, height_ / 2},
+                           {width_ / 2, height_ / 3},
+                           {width_ * 5 / 8, height_ / 2},
+                           {width_ - 6, height_ - 6}};
+  std::vector<COLORREF> colours;
+  for (int bits : {24, 16, 32, 48, 64, 8}) {
+    SCOPED_TRACE(bits);
+    ASSERT_EQ(ZelCam_SetColorMode(handle_, bits), 1);
+    const int stride = (width_ * bits / 8 + 3) / 4 * 4;
+    buffer_.assign(static_cast<size_t>(stride) * height_, 0);
+    ASSERT_EQ(StartWithBuffer(), 1);
+    NextFrame();
+    HWND own = FindWindowA(nullptr, "Active Window");
+    ASSERT_NE(own, nullptr);
+    HDC dc = GetDC(own);
+    for (size_t i = 0; i < std::size(points); ++i) {
+      const int x = points[i][0], y = points[i][1];
+      const COLORREF shown = GetPixel(dc, x, y);
+      if (bits == 24) {
+        EXPECT_EQ(shown, FramePixel(x, y)) << "at " << x << ", " << y;
+        colours.push_back(shown);
+      } else if (bits == 8) {
+        const uint8_t luma = buffer_[static_cast<size_t>(y) * stride + x];
+        EXPECT_EQ(shown, RGB(luma, luma, luma)) << "at " << x << ", " << y;
+      } else {
+        EXPECT_EQ(shown, colours[i]) << "at " << x << ", " << y;
+      }
+    }
+    ReleaseDC(own, dc);
+    EXPECT_EQ(Close(), 1);
+    ASSERT_EQ(ZelSim_Configure(0, "timing=manual"), 1);
+  }
+  EXPECT_GT(std::set<COLORREF>(colours.begin(), colours.end()).size(), 3u) << "colour bars";
 }
 
 TEST_F(PreviewWindowTest, ChildWindowTakesThePlaceAndSizeGiven) {
