@@ -1,6 +1,7 @@
 // YUYV to 24-bit colour with the row flip, at the two frame sizes the converter delivers: our
-// reference and fast paths beside libyuv, OpenCV and a memcpy of the source frame. Each row
-// reports its time per pixel; compare ratios measured in one run, not times across runs.
+// reference and fast paths beside libyuv, OpenCV and a memcpy of the source frame; and each
+// colour mode's conversion (24, 32, 48, 64 bits) beside the others. Each row reports its time per
+// pixel; compare ratios measured in one run, not times across runs.
 //
 //   build/linux/bench/zelcnv_bench --benchmark_filter='Yuyv|Memcpy'
 //       --benchmark_repetitions=5 --benchmark_report_aggregates_only=true   (one line)
@@ -72,13 +73,13 @@ void ReportPixels(benchmark::State& state, const Frame& f) {
                                                          benchmark::Counter::kInvert);
 }
 
-void YuyvKernel(benchmark::State& state, BlitKernel kernel, Content content) {
+void YuyvKernel(benchmark::State& state, BlitKernel kernel, Content content, uint16_t bytes = 3) {
   const Frame f(int(state.range(0)), int(state.range(1)), content);
-  std::vector<uint8_t> out(size_t(f.width * 3 + 3) / 4 * 4 * f.height);
-  const int32_t stride = (f.width * 3 + 3) / 4 * 4;
+  const int32_t stride = (f.width * bytes + 3) / 4 * 4;
+  std::vector<uint8_t> out(size_t(stride) * f.height);
   for (auto _ : state) {
-    kernel({out.data(), stride, 3}, {f.yuyv.data(), f.width * 2, 2}, {0, 0, f.width, f.height}, 0,
-           0);
+    kernel({out.data(), stride, bytes}, {f.yuyv.data(), f.width * 2, 2}, {0, 0, f.width, f.height},
+           0, 0);
     benchmark::DoNotOptimize(out.data());
   }
   ReportPixels(state, f);
@@ -141,7 +142,35 @@ BENCHMARK(BM_YuyvOpenCv)->Args({720, 576})->Args({640, 480});
 BENCHMARK(BM_YuyvReference)->Args({720, 576})->Args({640, 480});
 BENCHMARK(BM_Memcpy)->Args({720, 576})->Args({640, 480});
 
+// Each colour mode's conversion of the native frame, as the library runs it and as the reference
+// defines it: 24-bit colour, BGRX, and 16-bit channels, per frame.
+struct ModeKernel {
+  int bits;
+  BlitKernel kernel, referenceKernel;
+};
+constexpr ModeKernel kModeKernels[] = {
+    {24, YuyvToBgr24Flip, reference::YuyvToBgr24Flip},
+    {32, YuyvToBgrx32Flip, reference::YuyvToBgrx32Flip},
+    {48, YuyvToBgr48Flip, reference::YuyvToBgr48Flip},
+    {64, YuyvToBgra64Flip, reference::YuyvToBgra64Flip},
+};
+
+void BM_YuyvMode(benchmark::State& state, ModeKernel mode, bool referencePath) {
+  YuyvKernel(state, referencePath ? mode.referenceKernel : mode.kernel, Content::kNatural,
+             static_cast<uint16_t>(mode.bits / 8));
+}
+
 int RegisterFastPaths() {
+  for (const ModeKernel& mode : kModeKernels) {
+    for (bool referencePath : {false, true}) {
+      const std::string name = "BM_YuyvMode" + std::to_string(mode.bits) + "/" +
+                               (referencePath ? "reference" : ActiveVariantOf(mode.kernel));
+      benchmark::RegisterBenchmark(name.c_str(), BM_YuyvMode, mode, referencePath)
+          ->Args({720, 576})
+          ->Args({640, 480})
+          ->Unit(benchmark::kMicrosecond);
+    }
+  }
   for (const BlitVariant& v : VariantsOf(YuyvToBgr24Flip)) {
     if (std::strcmp(v.name, "reference") == 0) continue;
     const std::string name(v.name);
