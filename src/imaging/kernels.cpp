@@ -176,7 +176,7 @@ void YuyvToWideFlipFast(ZELCNV_BLIT_ARGS) {
   }
   if (!HasPixels(rect)) return;
   const Rows rows = MakeRows(true, dst, src, rect, x, y);
-  constexpr int32_t kScratchBytes = 48 * 1024;
+  constexpr int32_t kScratchBytes = 12 * 1024;
   // Even, so that pieces of a longer row never split a chroma pair.
   constexpr int32_t kPiecePixels = kScratchBytes / 3 / 2 * 2;
   alignas(32) uint8_t scratch[kScratchBytes];
