@@ -13,6 +13,24 @@ constexpr uint64_t kRateScale = 100000;  // frames per second in hundredths, per
 
 }  // namespace
 
+void MakeRecordingFrame(const imaging::FrameBitmap& output, RecordConversion conversion,
+                        imaging::FrameBitmap* frame) {
+  switch (conversion) {
+    case RecordConversion::kThroughColourTable:
+      frame->BlitFrom(&output, nullptr, 0, 0);
+      break;
+    case RecordConversion::kColourFromYuyv:
+      static_cast<void>(frame->ConvertFrom(imaging::YuyvToBgr24, &output, nullptr, 0, 0));
+      break;
+    case RecordConversion::kColour24:
+      static_cast<void>(frame->ConvertFrom(imaging::CopyColor24, &output, nullptr, 0, 0));
+      break;
+    case RecordConversion::kColourFromWords:
+      static_cast<void>(frame->ConvertFrom(imaging::Color48ToColor24, &output, nullptr, 0, 0));
+      break;
+  }
+}
+
 Recorder::StartResult Recorder::Start(const char* fileName, int32_t durationMs, int32_t width,
                                       int32_t height, int bits) {
   worker_.Stop();  // a recording that has ended leaves its thread to collect
@@ -21,6 +39,7 @@ Recorder::StartResult Recorder::Start(const char* fileName, int32_t durationMs, 
   avi_.sourceBitCount = static_cast<uint16_t>(bits);
   avi_.rate = kInitialRate;
   avi_.frameCount = 0;
+  avi_.plannedDurationMs = static_cast<uint32_t>(durationMs > 0 ? durationMs : 0);
   if (avi_.BeginFile(fileName) != imaging::AviResult::kOk) return StartResult::kFileFailed;
   if (!frame_.Create(width, height, 24)) {
     avi_.ResetRecorder();
@@ -46,22 +65,7 @@ void Recorder::Stop() {
 
 void Recorder::Offer(const imaging::FrameBitmap& output, RecordConversion conversion) {
   if (recording_.load() == 0 || frameReady_.load() != 0) return;
-  // One pass, rows kept in order. A copy is refused only where a picture has no pixels; the
-  // frame then goes over as it stands.
-  switch (conversion) {
-    case RecordConversion::kThroughColourTable:
-      frame_.BlitFrom(&output, nullptr, 0, 0);
-      break;
-    case RecordConversion::kColourFromYuyv:
-      static_cast<void>(frame_.ConvertFrom(imaging::YuyvToBgr24, &output, nullptr, 0, 0));
-      break;
-    case RecordConversion::kColour24:
-      static_cast<void>(frame_.ConvertFrom(imaging::CopyColor24, &output, nullptr, 0, 0));
-      break;
-    case RecordConversion::kColourFromWords:
-      static_cast<void>(frame_.ConvertFrom(imaging::Color48ToColor24, &output, nullptr, 0, 0));
-      break;
-  }
+  MakeRecordingFrame(output, conversion, &frame_);
   frameReady_.store(1);
 }
 

@@ -15,6 +15,12 @@
 
 namespace zelcnv::camera {
 
+// The file's 24-bit frame of an output picture, in one pass with the rows kept in order (both
+// bottom row first). A copy is refused only where a picture has no pixels; `frame` then stays as
+// it was.
+void MakeRecordingFrame(const imaging::FrameBitmap& output, RecordConversion conversion,
+                        imaging::FrameBitmap* frame);
+
 class Recorder {
  public:
   enum class StartResult { kStarted, kFileFailed, kNoMemory, kThreadFailed };

@@ -1,5 +1,8 @@
-// The AVI layout: RIFF "AVI " { LIST hdrl { avih, LIST strl { strh, strf } }, LIST movi { 00db
-// chunks }, idx1 }. Sizes and counts start at 0 and are patched when the file is finished.
+// The classic AVI layout: RIFF "AVI " { LIST hdrl { avih, LIST strl { strh, strf } }, LIST movi {
+// 00db chunks }, idx1 }. OpenDML: RIFF "AVI " { LIST hdrl { avih, LIST strl { strh, strf, indx,
+// JUNK }, LIST odml { dmlh } }, LIST movi { 00db chunks, ix00 }, idx1 }, then RIFF "AVIX" { LIST
+// movi { 00db chunks, ix00 } } for each further part. Sizes and counts start at 0 and are patched
+// when a part or the file is finished.
 #include "imaging/avi_recorder.h"
 
 #include <bit>
@@ -30,6 +33,41 @@ constexpr uint32_t kRiffSizeOffset = 4;
 constexpr uint32_t kChunkHeader = 8;
 constexpr uint32_t kIndexEntryBytes = sizeof(AviIndexEntry);
 
+// OpenDML: the standard index (ix00) and super index (indx) headers after their chunk headers,
+// their entries, and the extended header.
+constexpr uint32_t kStdIndexHeader = 24;
+constexpr uint32_t kStdIndexEntry = 8;
+constexpr uint32_t kSuperIndexHeader = 24;
+constexpr uint32_t kSuperIndexEntry = 16;
+constexpr uint8_t kIndexOfIndexes = 0;
+constexpr uint8_t kIndexOfChunks = 1;
+constexpr uint32_t kDmlhBytes = 248;
+// Beyond this many parts (64 TiB of 1 GiB parts) the header would grow past reason; a recording
+// planned longer ends when its parts run out.
+constexpr uint32_t kMostParts = 65536;
+// The planned frames: the nominal rate, a quarter more for a converter faster than nominal, and
+// the frame after the end that a recording still takes.
+constexpr uint64_t kPlannedMarginNumerator = 5;
+constexpr uint64_t kPlannedMarginDenominator = 4;
+constexpr uint64_t kPlannedExtraFrames = 2;
+
+// Little-endian fields into a byte buffer.
+void Put16(std::vector<uint8_t>& out, uint16_t value) {
+  out.push_back(static_cast<uint8_t>(value));
+  out.push_back(static_cast<uint8_t>(value >> 8));
+}
+void Put32(std::vector<uint8_t>& out, uint32_t value) {
+  Put16(out, static_cast<uint16_t>(value));
+  Put16(out, static_cast<uint16_t>(value >> 16));
+}
+void Put64(std::vector<uint8_t>& out, uint64_t value) {
+  Put32(out, static_cast<uint32_t>(value));
+  Put32(out, static_cast<uint32_t>(value >> 32));
+}
+void PutCode(std::vector<uint8_t>& out, const char code[4]) {
+  out.insert(out.end(), code, code + 4);
+}
+
 }  // namespace
 
 AviRecorder::AviRecorder() {
@@ -49,6 +87,24 @@ void AviRecorder::ResetRecorder() {
   riffSize_ = 0;
   moviSize_ = 0;
   moviSizeOffset_ = 0;
+  openDml_ = false;
+  partStart_ = 0;
+  moviCode_ = 0;
+  partChunks_.clear();
+  parts_.clear();
+  partsReserved_ = 0;
+  superIndexOffset_ = 0;
+  dmlhOffset_ = 0;
+  firstPartFrames_ = 0;
+  totalFrames_ = 0;
+}
+
+uint64_t AviRecorder::PlannedFrames() const {
+  const uint64_t nominal = rate != 0 ? rate : kNominalFramesPerSecond;
+  return (uint64_t{plannedDurationMs} * nominal * kPlannedMarginNumerator +
+          1000 * kPlannedMarginDenominator - 1) /
+             (1000 * kPlannedMarginDenominator) +
+         kPlannedExtraFrames;
 }
 
 uint32_t AviRecorder::FramePayload() const {
@@ -91,6 +147,18 @@ AviResult AviRecorder::BeginFile(const char* fileName) {
   streamFormat_.planes = 1;
   streamFormat_.bitCount = 24;
 
+  // The classic layout when the planned recording fits one part with its index.
+  const uint64_t planned = PlannedFrames();
+  const uint64_t classicBytes =
+      kFirstChunkOffset + planned * chunk + kChunkHeader + planned * kIndexEntryBytes;
+  if (classicBytes > partLimit_) {
+    // Parts of whole frames with their two indexes; two more for the header and the rounding.
+    const uint64_t perPart = partLimit_ / (uint64_t{chunk} + kStdIndexEntry + kIndexEntryBytes);
+    const uint64_t parts = (perPart != 0 ? (planned + perPart - 1) / perPart : 1) + 2;
+    BeginOpenDml(static_cast<uint32_t>(parts < kMostParts ? parts : kMostParts));
+    return file_.Failed() ? AviResult::kWriteFailed : AviResult::kOk;
+  }
+
   WriteCode("RIFF");
   file_.WriteU32(0);
   WriteCode("AVI ");
@@ -121,6 +189,7 @@ AviResult AviRecorder::BeginFile(const char* fileName) {
 AviResult AviRecorder::AddFrame(const uint8_t* pixels) {
   if (!file_.IsOpen() || pixels == nullptr) return AviResult::kWriteFailed;
   if (file_.Failed()) return AviResult::kWriteFailed;
+  if (openDml_) return AddOpenDmlFrame(pixels);
   const uint32_t payload = FramePayload();
   const uint64_t chunk = uint64_t{payload} + kChunkHeader;
   // The file must still close with valid 32-bit sizes: this frame, the index header and every
@@ -146,6 +215,7 @@ AviResult AviRecorder::AddFrame(const uint8_t* pixels) {
 
 AviResult AviRecorder::FinishFile() {
   if (!file_.IsOpen()) return AviResult::kWriteFailed;
+  if (openDml_) return FinishOpenDml();
   // Only complete frames count, whatever the caller counted.
   const uint32_t frames =
       frameCount < frameIndex_.size() ? frameCount : static_cast<uint32_t>(frameIndex_.size());
@@ -165,6 +235,204 @@ AviResult AviRecorder::FinishFile() {
   file_.WriteU32(static_cast<uint32_t>(moviSize_));
   file_.Seek(kTotalFramesOffset);
   file_.WriteU32(frames);
+  file_.Seek(kLengthOffset);
+  file_.WriteU32(frames);
+  file_.Seek(kMicroSecPerFrameOffset);
+  file_.WriteU32(100000000u / measured);
+  file_.Seek(kScaleOffset);
+  file_.WriteU32(1000000000u / measured);
+  return file_.Close() ? AviResult::kOk : AviResult::kWriteFailed;
+}
+
+// ---- OpenDML ----
+
+void AviRecorder::BeginOpenDml(uint32_t partsReserved) {
+  openDml_ = true;
+  partsReserved_ = partsReserved;
+  const uint32_t superIndexBytes = kSuperIndexHeader + kSuperIndexEntry * partsReserved;
+  const uint32_t strlBytes = kStrlListSize + kChunkHeader + superIndexBytes;
+  const uint32_t odmlBytes = 4 + kChunkHeader + kDmlhBytes;
+  const uint32_t hdrlBytes = 4 + (kChunkHeader + sizeof(MainAviHeader)) +
+                             (kChunkHeader + strlBytes) + (kChunkHeader + odmlBytes);
+  std::vector<uint8_t> header;
+  PutCode(header, "RIFF");
+  Put32(header, 0);
+  PutCode(header, "AVI ");
+  PutCode(header, "LIST");
+  Put32(header, hdrlBytes);
+  PutCode(header, "hdrl");
+  PutCode(header, "avih");
+  Put32(header, sizeof mainHeader_);
+  const auto* mainBytes = reinterpret_cast<const uint8_t*>(&mainHeader_);
+  header.insert(header.end(), mainBytes, mainBytes + sizeof mainHeader_);
+  PutCode(header, "LIST");
+  Put32(header, strlBytes);
+  PutCode(header, "strl");
+  PutCode(header, "strh");
+  Put32(header, sizeof streamHeader_);
+  const auto* streamBytes = reinterpret_cast<const uint8_t*>(&streamHeader_);
+  header.insert(header.end(), streamBytes, streamBytes + sizeof streamHeader_);
+  PutCode(header, "strf");
+  Put32(header, sizeof streamFormat_);
+  const auto* formatBytes = reinterpret_cast<const uint8_t*>(&streamFormat_);
+  header.insert(header.end(), formatBytes, formatBytes + sizeof streamFormat_);
+  // The super index's room, filled in when the file is finished.
+  superIndexOffset_ = header.size();
+  PutCode(header, "indx");
+  Put32(header, superIndexBytes);
+  header.resize(header.size() + superIndexBytes, 0);
+  PutCode(header, "LIST");
+  Put32(header, odmlBytes);
+  PutCode(header, "odml");
+  PutCode(header, "dmlh");
+  Put32(header, kDmlhBytes);
+  dmlhOffset_ = header.size();
+  header.resize(header.size() + kDmlhBytes, 0);
+  PutCode(header, "LIST");
+  Put32(header, 0);
+  PutCode(header, "movi");
+  partStart_ = 0;
+  moviCode_ = header.size() - 4;
+  moviSizeOffset_ = static_cast<uint32_t>(moviCode_ - 4);
+  file_.Write(header.data(), header.size());
+  position_ = header.size();
+}
+
+AviResult AviRecorder::AddOpenDmlFrame(const uint8_t* pixels) {
+  const uint32_t payload = FramePayload();
+  const uint64_t chunk = uint64_t{payload} + kChunkHeader;
+  // The part must still close within its limit: this frame and both its index entries.
+  auto fits = [&](uint64_t frames) {
+    const uint64_t closing = kChunkHeader + kStdIndexHeader + kStdIndexEntry * frames +
+                             (parts_.empty() ? kChunkHeader + kIndexEntryBytes * frames : 0);
+    return position_ - partStart_ + chunk + closing <= partLimit_;
+  };
+  if (!fits(partChunks_.size() + 1)) {
+    // A frame no part holds, or no super index entry left for another part: the file is full.
+    if (partChunks_.empty() || parts_.size() + 2 > partsReserved_) return AviResult::kFull;
+    ClosePart();
+    OpenNextPart();
+    if (file_.Failed()) return AviResult::kWriteFailed;
+    if (!fits(1)) return AviResult::kFull;
+  }
+  if (totalFrames_ == UINT32_MAX) return AviResult::kFull;
+  try {
+    partChunks_.push_back(position_);
+  } catch (const std::bad_alloc&) {
+    return AviResult::kFull;
+  }
+  const bool written = WriteCode("00db") && file_.WriteU32(payload) && file_.Write(pixels, payload);
+  if (!written) {
+    partChunks_.pop_back();  // the chunk is incomplete: the part's index overwrites it
+    return AviResult::kWriteFailed;
+  }
+  position_ += chunk;
+  ++totalFrames_;
+  return AviResult::kOk;
+}
+
+void AviRecorder::ClosePart() {
+  const uint32_t frames = static_cast<uint32_t>(partChunks_.size());
+  const uint32_t payload = FramePayload();
+  const bool first = parts_.empty();
+  std::vector<uint8_t> tail;
+  // The standard index: chunk data offsets from the part's start.
+  const uint64_t indexOffset = position_;
+  const uint32_t indexBytes = kStdIndexHeader + kStdIndexEntry * frames;
+  PutCode(tail, "ix00");
+  Put32(tail, indexBytes);
+  Put16(tail, kStdIndexEntry / 4);
+  tail.push_back(0);
+  tail.push_back(kIndexOfChunks);
+  Put32(tail, frames);
+  PutCode(tail, "00db");
+  Put64(tail, partStart_);
+  Put32(tail, 0);
+  for (uint64_t chunkOffset : partChunks_) {
+    Put32(tail, static_cast<uint32_t>(chunkOffset + kChunkHeader - partStart_));
+    Put32(tail, payload);  // bit 31 clear: every frame is a key frame
+  }
+  const uint64_t moviEnd = indexOffset + tail.size();
+  if (first) {
+    // Classic readers play the first part through its idx1.
+    PutCode(tail, "idx1");
+    Put32(tail, frames * kIndexEntryBytes);
+    for (uint64_t chunkOffset : partChunks_) {
+      PutCode(tail, "00db");
+      Put32(tail, kAviifKeyframe);
+      Put32(tail, static_cast<uint32_t>(chunkOffset - moviCode_));
+      Put32(tail, payload);
+    }
+    firstPartFrames_ = frames;
+  }
+  // After the last complete chunk: a chunk a failed write left half done is overwritten.
+  file_.Seek(position_);
+  file_.Write(tail.data(), tail.size());
+  position_ += tail.size();
+  file_.Seek(partStart_ + 4);
+  file_.WriteU32(static_cast<uint32_t>(position_ - partStart_ - 8));
+  file_.Seek(moviCode_ - 4);
+  file_.WriteU32(static_cast<uint32_t>(moviEnd - moviCode_));
+  file_.Seek(position_);
+  parts_.push_back({indexOffset, kChunkHeader + indexBytes, frames});
+  partChunks_.clear();
+}
+
+void AviRecorder::OpenNextPart() {
+  std::vector<uint8_t> head;
+  PutCode(head, "RIFF");
+  Put32(head, 0);
+  PutCode(head, "AVIX");
+  PutCode(head, "LIST");
+  Put32(head, 0);
+  PutCode(head, "movi");
+  partStart_ = position_;
+  moviCode_ = position_ + head.size() - 4;
+  file_.Write(head.data(), head.size());
+  position_ += head.size();
+}
+
+AviResult AviRecorder::FinishOpenDml() {
+  if (!parts_.empty() && partChunks_.empty()) {
+    // A part opened for a frame that was never written: it goes.
+    position_ = partStart_;
+    file_.Seek(position_);
+  } else {
+    ClosePart();
+  }
+  file_.TruncateHere();
+  const uint32_t measured = rate != 0 ? rate : kNominalRate;
+  uint32_t frames = 0;
+  for (const PartEntry& part : parts_) frames += part.frames;
+
+  // The super index, and a JUNK chunk over the room it does not use.
+  std::vector<uint8_t> index;
+  const uint32_t used = static_cast<uint32_t>(parts_.size());
+  PutCode(index, "indx");
+  Put32(index, kSuperIndexHeader + kSuperIndexEntry * used);
+  Put16(index, kSuperIndexEntry / 4);
+  index.push_back(0);
+  index.push_back(kIndexOfIndexes);
+  Put32(index, used);
+  PutCode(index, "00db");
+  for (int i = 0; i < 3; ++i) Put32(index, 0);
+  for (const PartEntry& part : parts_) {
+    Put64(index, part.indexOffset);
+    Put32(index, part.indexSize);
+    Put32(index, part.frames);
+  }
+  if (used < partsReserved_) {
+    PutCode(index, "JUNK");
+    Put32(index, kSuperIndexEntry * (partsReserved_ - used) - kChunkHeader);
+  }
+  file_.Seek(superIndexOffset_);
+  file_.Write(index.data(), index.size());
+  file_.Seek(dmlhOffset_);
+  file_.WriteU32(frames);
+  // The main header counts the first part's frames, as classic readers see them; the stream
+  // header all of them.
+  file_.Seek(kTotalFramesOffset);
+  file_.WriteU32(firstPartFrames_);
   file_.Seek(kLengthOffset);
   file_.WriteU32(frames);
   file_.Seek(kMicroSecPerFrameOffset);
