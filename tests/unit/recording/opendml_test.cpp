@@ -192,6 +192,7 @@ TEST_F(OpenDmlTest, LongRecordingsArePartsThatEveryReaderReadsInEveryColourMode)
     const std::string probe = Probe(path);
     EXPECT_NE(probe.find("nb_read_frames=" + std::to_string(kFrames)), std::string::npos) << probe;
     EXPECT_NE(probe.find("width=160"), std::string::npos) << probe;
+    EXPECT_NE(probe.find("height=120"), std::string::npos) << probe;
     EXPECT_NE(probe.find("r_frame_rate=25/1"), std::string::npos) << probe;
     EXPECT_TRUE(LastFrame(path, kFrames) == last) << "the last frame, bit for bit";
   }
