@@ -64,8 +64,13 @@ void Put64(std::vector<uint8_t>& out, uint64_t value) {
   Put32(out, static_cast<uint32_t>(value));
   Put32(out, static_cast<uint32_t>(value >> 32));
 }
+void PutBytes(std::vector<uint8_t>& out, const void* bytes, size_t count) {
+  const size_t at = out.size();
+  out.resize(at + count);
+  std::memcpy(out.data() + at, bytes, count);
+}
 void PutCode(std::vector<uint8_t>& out, const char code[4]) {
-  out.insert(out.end(), code, code + 4);
+  PutBytes(out, code, 4);
 }
 
 }  // namespace
@@ -263,19 +268,16 @@ void AviRecorder::BeginOpenDml(uint32_t partsReserved) {
   PutCode(header, "hdrl");
   PutCode(header, "avih");
   Put32(header, sizeof mainHeader_);
-  const auto* mainBytes = reinterpret_cast<const uint8_t*>(&mainHeader_);
-  header.insert(header.end(), mainBytes, mainBytes + sizeof mainHeader_);
+  PutBytes(header, &mainHeader_, sizeof mainHeader_);
   PutCode(header, "LIST");
   Put32(header, strlBytes);
   PutCode(header, "strl");
   PutCode(header, "strh");
   Put32(header, sizeof streamHeader_);
-  const auto* streamBytes = reinterpret_cast<const uint8_t*>(&streamHeader_);
-  header.insert(header.end(), streamBytes, streamBytes + sizeof streamHeader_);
+  PutBytes(header, &streamHeader_, sizeof streamHeader_);
   PutCode(header, "strf");
   Put32(header, sizeof streamFormat_);
-  const auto* formatBytes = reinterpret_cast<const uint8_t*>(&streamFormat_);
-  header.insert(header.end(), formatBytes, formatBytes + sizeof streamFormat_);
+  PutBytes(header, &streamFormat_, sizeof streamFormat_);
   // The super index's room, filled in when the file is finished.
   superIndexOffset_ = header.size();
   PutCode(header, "indx");
