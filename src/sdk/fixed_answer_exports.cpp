@@ -72,105 +72,51 @@ ZELCNV_API int ZELCNV_CALL ZelCam_ReadSromID(int handle, int /*reserved*/, int* 
   return StoreZero(handle, value);
 }
 
-// Unsupported: only the handle is read.
-ZELCNV_API int ZELCNV_CALL ZelCam_Fps(int h) {
+// The functions the converter does not support share one entry. Only the handle is read; under
+// cdecl the caller removes the arguments, so one entry serves every signature.
+int ZELCNV_CALL ZelCamUnsupportedEntry(int h) {
   return Unsupported(h);
 }
-ZELCNV_API int ZELCNV_CALL ZelCam_GetCaptureWindowEx(int h, int*, int*, int*, int*) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_GetGrayGainB(int h, int*) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_GetGrayGainG1(int h, int*) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_GetGrayGainG2(int h, int*) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_GetGrayGainR(int h, int*) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_GetGrayMode(int h, int*) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_GetGrayOffsetB(int h, int*) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_GetGrayOffsetG1(int h, int*) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_GetGrayOffsetG2(int h, int*) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_GetGrayOffsetR(int h, int*) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_GetRealExposureTime(int h, int*) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetAnalogDlg(int h, HWND) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetAutoIris(int h, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetCaptureWindow(int h, int, int, int, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetCaptureWindowEx(int h, int, int, int, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetGrayGainB(int h, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetGrayGainG1(int h, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetGrayGainG2(int h, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetGrayGainR(int h, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetGrayMode(int h, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetGrayOffsetB(int h, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetGrayOffsetG1(int h, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetGrayOffsetG2(int h, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetGrayOffsetR(int h, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetHalfClock(int h, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetIOPort(int h, int, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetMirrorH(int h, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetMirrorV(int h, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetRealExposureTime(int h, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_SetSubSample(int h, int) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_Trigger(int h) {
-  return Unsupported(h);
-}
-ZELCNV_API int ZELCNV_CALL ZelCam_WriteSromID(int h, int, int) {
-  return Unsupported(h);
-}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wattribute-alias"
+#pragma GCC diagnostic ignored "-Wmissing-attributes"
+#define ZELCNV_UNSUPPORTED(name, ...) \
+  ZELCNV_API int ZELCNV_CALL name(__VA_ARGS__) __attribute__((alias("ZelCamUnsupportedEntry")));
+ZELCNV_UNSUPPORTED(ZelCam_Fps, int)
+ZELCNV_UNSUPPORTED(ZelCam_GetCaptureWindowEx, int, int*, int*, int*, int*)
+ZELCNV_UNSUPPORTED(ZelCam_GetGrayGainB, int, int*)
+ZELCNV_UNSUPPORTED(ZelCam_GetGrayGainG1, int, int*)
+ZELCNV_UNSUPPORTED(ZelCam_GetGrayGainG2, int, int*)
+ZELCNV_UNSUPPORTED(ZelCam_GetGrayGainR, int, int*)
+ZELCNV_UNSUPPORTED(ZelCam_GetGrayMode, int, int*)
+ZELCNV_UNSUPPORTED(ZelCam_GetGrayOffsetB, int, int*)
+ZELCNV_UNSUPPORTED(ZelCam_GetGrayOffsetG1, int, int*)
+ZELCNV_UNSUPPORTED(ZelCam_GetGrayOffsetG2, int, int*)
+ZELCNV_UNSUPPORTED(ZelCam_GetGrayOffsetR, int, int*)
+ZELCNV_UNSUPPORTED(ZelCam_GetRealExposureTime, int, int*)
+ZELCNV_UNSUPPORTED(ZelCam_SetAnalogDlg, int, HWND)
+ZELCNV_UNSUPPORTED(ZelCam_SetAutoIris, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetCaptureWindow, int, int, int, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetCaptureWindowEx, int, int, int, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetGrayGainB, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetGrayGainG1, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetGrayGainG2, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetGrayGainR, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetGrayMode, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetGrayOffsetB, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetGrayOffsetG1, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetGrayOffsetG2, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetGrayOffsetR, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetHalfClock, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetIOPort, int, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetMirrorH, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetMirrorV, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetRealExposureTime, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_SetSubSample, int, int)
+ZELCNV_UNSUPPORTED(ZelCam_Trigger, int)
+ZELCNV_UNSUPPORTED(ZelCam_WriteSromID, int, int, int)
+#undef ZELCNV_UNSUPPORTED
+#pragma GCC diagnostic pop
 
 }  // extern "C"
