@@ -78,9 +78,12 @@ int ZELCNV_CALL ZelCamUnsupportedEntry(int h) {
   return Unsupported(h);
 }
 
+// GCC checks that an alias has its target's type and attributes; here it has by design neither.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wattribute-alias"
 #pragma GCC diagnostic ignored "-Wmissing-attributes"
+#endif
 #define ZELCNV_UNSUPPORTED(name, ...) \
   ZELCNV_API int ZELCNV_CALL name(__VA_ARGS__) __attribute__((alias("ZelCamUnsupportedEntry")));
 ZELCNV_UNSUPPORTED(ZelCam_Fps, int)
@@ -117,6 +120,8 @@ ZELCNV_UNSUPPORTED(ZelCam_SetSubSample, int, int)
 ZELCNV_UNSUPPORTED(ZelCam_Trigger, int)
 ZELCNV_UNSUPPORTED(ZelCam_WriteSromID, int, int, int)
 #undef ZELCNV_UNSUPPORTED
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 }  // extern "C"
