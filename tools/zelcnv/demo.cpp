@@ -18,6 +18,11 @@ namespace zelcnv::tool {
 namespace {
 
 constexpr int kDemoDevice = 0;
+#ifdef _WIN32
+#define ZELCNV_VIEWER "start"
+#else
+#define ZELCNV_VIEWER "xdg-open"
+#endif
 constexpr int kNotifyWaitMs = 2000;
 constexpr int kClipMs = 2000;
 
@@ -124,8 +129,10 @@ class Demo {
     for (const StillFile& still : kStills) {
       const std::string path = Path(still.name);
       const int saved = ZelCam_SaveImage(handle_, path.c_str(), still.type);
-      std::printf("saved %s (type %d): %s, %ld bytes\n", path.c_str(), still.type,
-                  saved == 1 ? "ok" : "FAILED", FileSize(path));
+      std::printf("saved %s (type %d): %s, %ld bytes%s%s\n", path.c_str(), still.type,
+                  saved == 1 ? "ok" : "FAILED", FileSize(path),
+                  still.type == 1 ? "" : "; view: " ZELCNV_VIEWER " ",
+                  still.type == 1 ? "; raw BGR rows, top row first" : path.c_str());
     }
   }
 
@@ -136,8 +143,8 @@ class Demo {
     // the file in any case.
     std::this_thread::sleep_for(std::chrono::milliseconds(kClipMs + 500));
     const int stopped = ZelCam_StopPreview(handle_);
-    std::printf("recorded %s (%d ms from the stream): %ld bytes\n", path.c_str(), kClipMs,
-                FileSize(path));
+    std::printf("recorded %s (%d ms from the stream): %ld bytes; view: ffplay %s\n", path.c_str(),
+                kClipMs, FileSize(path), path.c_str());
     return stopped == 1;
   }
 
@@ -146,7 +153,8 @@ class Demo {
     if (ZelCam_SnapShot(handle_, nullptr, 0, 0) != 1) return false;
     const std::string path = Path("snapshot-grey.png");
     const int saved = ZelCam_SaveImage(handle_, path.c_str(), 5);
-    std::printf("grey snapshot saved as %s: %s\n", path.c_str(), saved == 1 ? "ok" : "FAILED");
+    std::printf("grey snapshot saved as %s: %s, %ld bytes; view: " ZELCNV_VIEWER " %s\n",
+                path.c_str(), saved == 1 ? "ok" : "FAILED", FileSize(path), path.c_str());
     return saved == 1;
   }
 
