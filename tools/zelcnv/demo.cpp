@@ -53,7 +53,12 @@ class Demo {
  public:
   explicit Demo(const DemoOptions& options) : options_(options) {}
   ~Demo() {
-    if (handle_ != 0) ZelCam_Release(handle_);
+    // The library keeps the settings of the handle released last: the user's colour mode goes
+    // back before this one is released.
+    if (handle_ != 0) {
+      if (userMode_ > 0) ZelCam_SetColorMode(handle_, userMode_);
+      ZelCam_Release(handle_);
+    }
     DestroyNotifyWindow(frames_);
     DestroyNotifyWindow(app_);
     ZelSim_Detach(kDemoDevice);
@@ -68,6 +73,7 @@ class Demo {
     frames_ = CreateNotifyWindow();
     handle_ = ZelCam_Initialize(app_);
     if (handle_ == 0) return Fail("no handle");
+    userMode_ = ZelCam_GetColorMode(handle_);
     char name[256] = {};
     ZelCam_GetDeviceName(handle_, kDemoDevice, name, sizeof(name));
     const int version = ZelCam_GetDllVersion();
@@ -162,6 +168,7 @@ class Demo {
   HWND app_ = nullptr;
   HWND frames_ = nullptr;
   int handle_ = 0;
+  int userMode_ = 0;
   std::vector<uint8_t> buffer_;
 };
 
