@@ -164,28 +164,13 @@ AviResult AviRecorder::BeginFile(const char* fileName) {
     return file_.Failed() ? AviResult::kWriteFailed : AviResult::kOk;
   }
 
-  WriteCode("RIFF");
-  file_.WriteU32(0);
-  WriteCode("AVI ");
-  WriteCode("LIST");
-  file_.WriteU32(kHdrlListSize);
-  WriteCode("hdrl");
-  WriteCode("avih");
-  file_.WriteU32(sizeof mainHeader_);
-  file_.Write(&mainHeader_, sizeof mainHeader_);
-  WriteCode("LIST");
-  file_.WriteU32(kStrlListSize);
-  WriteCode("strl");
-  WriteCode("strh");
-  file_.WriteU32(sizeof streamHeader_);
-  file_.Write(&streamHeader_, sizeof streamHeader_);
-  WriteCode("strf");
-  file_.WriteU32(sizeof streamFormat_);
-  file_.Write(&streamFormat_, sizeof streamFormat_);
-  WriteCode("LIST");
+  std::vector<uint8_t> header;
+  AppendHeaders(header, kHdrlListSize, kStrlListSize);
+  PutCode(header, "LIST");
   moviSizeOffset_ = kMoviSizeOffset;
-  file_.WriteU32(0);
-  WriteCode("movi");
+  Put32(header, 0);
+  PutCode(header, "movi");
+  file_.Write(header.data(), header.size());
   riffSize_ = kFirstChunkOffset - 8;  // everything after the RIFF size field
   moviSize_ = 4;
   return AviResult::kOk;
@@ -249,6 +234,28 @@ AviResult AviRecorder::FinishFile() {
   return file_.Close() ? AviResult::kOk : AviResult::kWriteFailed;
 }
 
+void AviRecorder::AppendHeaders(std::vector<uint8_t>& out, uint32_t hdrlBytes,
+                                uint32_t strlBytes) const {
+  PutCode(out, "RIFF");
+  Put32(out, 0);
+  PutCode(out, "AVI ");
+  PutCode(out, "LIST");
+  Put32(out, hdrlBytes);
+  PutCode(out, "hdrl");
+  PutCode(out, "avih");
+  Put32(out, sizeof mainHeader_);
+  PutBytes(out, &mainHeader_, sizeof mainHeader_);
+  PutCode(out, "LIST");
+  Put32(out, strlBytes);
+  PutCode(out, "strl");
+  PutCode(out, "strh");
+  Put32(out, sizeof streamHeader_);
+  PutBytes(out, &streamHeader_, sizeof streamHeader_);
+  PutCode(out, "strf");
+  Put32(out, sizeof streamFormat_);
+  PutBytes(out, &streamFormat_, sizeof streamFormat_);
+}
+
 // ---- OpenDML ----
 
 void AviRecorder::BeginOpenDml(uint32_t partsReserved) {
@@ -260,24 +267,7 @@ void AviRecorder::BeginOpenDml(uint32_t partsReserved) {
   const uint32_t hdrlBytes = 4 + (kChunkHeader + sizeof(MainAviHeader)) +
                              (kChunkHeader + strlBytes) + (kChunkHeader + odmlBytes);
   std::vector<uint8_t> header;
-  PutCode(header, "RIFF");
-  Put32(header, 0);
-  PutCode(header, "AVI ");
-  PutCode(header, "LIST");
-  Put32(header, hdrlBytes);
-  PutCode(header, "hdrl");
-  PutCode(header, "avih");
-  Put32(header, sizeof mainHeader_);
-  PutBytes(header, &mainHeader_, sizeof mainHeader_);
-  PutCode(header, "LIST");
-  Put32(header, strlBytes);
-  PutCode(header, "strl");
-  PutCode(header, "strh");
-  Put32(header, sizeof streamHeader_);
-  PutBytes(header, &streamHeader_, sizeof streamHeader_);
-  PutCode(header, "strf");
-  Put32(header, sizeof streamFormat_);
-  PutBytes(header, &streamFormat_, sizeof streamFormat_);
+  AppendHeaders(header, hdrlBytes, strlBytes);
   // The super index's room, filled in when the file is finished.
   superIndexOffset_ = header.size();
   PutCode(header, "indx");

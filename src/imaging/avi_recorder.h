@@ -129,6 +129,9 @@ class AviRecorder {
 
  private:
   bool WriteCode(const char code[4]);
+  // RIFF "AVI ", the hdrl list with avih and the strl list with strh and strf (whatever else the
+  // two lists hold follows): the start of both layouts.
+  void AppendHeaders(std::vector<uint8_t>& out, uint32_t hdrlBytes, uint32_t strlBytes) const;
   // The frames the planned duration may bring, at the nominal rate with room to spare.
   uint64_t PlannedFrames() const;
   void BeginOpenDml(uint32_t partsPlanned);

@@ -126,6 +126,19 @@ class OpenDmlTest : public ::testing::Test {
     return frame_;
   }
 
+  // Adds mode-24 frames until the recorder refuses one or `most` are in: how many went in, and
+  // in `refusal` the result that stopped them (kOk when none did).
+  int AddUntilRefused(int most, AviResult* refusal) {
+    int written = 0;
+    *refusal = AviResult::kOk;
+    for (; written < most; ++written) {
+      *refusal = avi_.AddFrame(FrameOfMode(camera::kColourModes[camera::kMode24], written).Bits());
+      if (*refusal != AviResult::kOk) break;
+      ++avi_.frameCount;
+    }
+    return written;
+  }
+
   fs::path dir_ = fs::temp_directory_path() / ("zelcnv-odml-" + std::to_string(::getpid()));
   AviRecorder avi_;
   FrameBitmap native_, output_, frame_;
@@ -203,13 +216,8 @@ TEST_F(OpenDmlTest, ARecordingThatOutgrowsItsSuperIndexEndsReadable) {
   const std::string path = Path("outgrown.avi");
   Begin(path, 300);
   ASSERT_TRUE(avi_.OpenDml());
-  int written = 0;
   AviResult result = AviResult::kOk;
-  for (; written < 1000; ++written) {
-    result = avi_.AddFrame(FrameOfMode(camera::kColourModes[camera::kMode24], written).Bits());
-    if (result != AviResult::kOk) break;
-    ++avi_.frameCount;
-  }
+  const int written = AddUntilRefused(1000, &result);
   EXPECT_EQ(result, AviResult::kFull);
   EXPECT_GT(written, 10);
   EXPECT_LT(written, 1000);
@@ -233,13 +241,8 @@ TEST_F(OpenDmlTest, AWriteFailureInALaterPartFinishesTheFileWithEveryCompleteFra
   rlimit limited = saved;
   limited.rlim_cur = 12 * (57600 + 8) + 30000;
   setrlimit(RLIMIT_FSIZE, &limited);
-  int written = 0;
   AviResult result = AviResult::kOk;
-  for (; written < 20; ++written) {
-    result = avi_.AddFrame(FrameOfMode(camera::kColourModes[camera::kMode24], written).Bits());
-    if (result != AviResult::kOk) break;
-    ++avi_.frameCount;
-  }
+  const int written = AddUntilRefused(20, &result);
   avi_.rate = 3000;
   const AviResult finished = avi_.FinishFile();
   setrlimit(RLIMIT_FSIZE, &saved);
