@@ -72,6 +72,12 @@ void PutBytes(std::vector<uint8_t>& out, const void* bytes, size_t count) {
 void PutCode(std::vector<uint8_t>& out, const char code[4]) {
   PutBytes(out, code, 4);
 }
+// A whole chunk: its code, its size and `bytes` of data.
+void PutChunk(std::vector<uint8_t>& out, const char code[4], const void* data, uint32_t bytes) {
+  PutCode(out, code);
+  Put32(out, bytes);
+  PutBytes(out, data, bytes);
+}
 
 }  // namespace
 
@@ -242,18 +248,12 @@ void AviRecorder::AppendHeaders(std::vector<uint8_t>& out, uint32_t hdrlBytes,
   PutCode(out, "LIST");
   Put32(out, hdrlBytes);
   PutCode(out, "hdrl");
-  PutCode(out, "avih");
-  Put32(out, sizeof mainHeader_);
-  PutBytes(out, &mainHeader_, sizeof mainHeader_);
+  PutChunk(out, "avih", &mainHeader_, sizeof mainHeader_);
   PutCode(out, "LIST");
   Put32(out, strlBytes);
   PutCode(out, "strl");
-  PutCode(out, "strh");
-  Put32(out, sizeof streamHeader_);
-  PutBytes(out, &streamHeader_, sizeof streamHeader_);
-  PutCode(out, "strf");
-  Put32(out, sizeof streamFormat_);
-  PutBytes(out, &streamFormat_, sizeof streamFormat_);
+  PutChunk(out, "strh", &streamHeader_, sizeof streamHeader_);
+  PutChunk(out, "strf", &streamFormat_, sizeof streamFormat_);
 }
 
 // ---- OpenDML ----
