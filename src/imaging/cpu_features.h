@@ -4,7 +4,8 @@
 
 namespace zelcnv::imaging {
 
-enum class Isa { kScalar, kSse2, kSsse3, kAvx2 };
+// kAvx512: the foundation and the byte-and-word instructions.
+enum class Isa { kScalar, kSse2, kSsse3, kAvx2, kAvx512 };
 
 // True when code built for `isa` runs here; kScalar always does.
 bool CpuSupports(Isa isa);

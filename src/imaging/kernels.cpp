@@ -120,8 +120,17 @@ void Gray16ToGray8Sse2(ZELCNV_BLIT_ARGS) {
 template <Isa kIsa>
 void YuyvRowsToBgr24(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
                      int32_t count, int32_t pixels) {
-  const auto convert = kIsa == Isa::kAvx2 ? simd::YuyvToBgr24RowsAvx2 : simd::YuyvToBgr24RowsSsse3;
-  const int32_t done = convert(src, srcStep, dst, dstStep, count, pixels);
+  int32_t done = 0;
+  if constexpr (kIsa == Isa::kAvx512) {
+    done = simd::YuyvToBgr24RowsAvx512(src, srcStep, dst, dstStep, count, pixels);
+  }
+  // AVX-512 blocks are twice as wide; an AVX2 block may still fit in what they leave.
+  if constexpr (kIsa == Isa::kAvx512 || kIsa == Isa::kAvx2) {
+    done += simd::YuyvToBgr24RowsAvx2(src + 2 * done, srcStep, dst + 3 * done, dstStep, count,
+                                      pixels - done);
+  } else {
+    done = simd::YuyvToBgr24RowsSsse3(src, srcStep, dst, dstStep, count, pixels);
+  }
   for (int32_t i = 0; i < count; ++i) {
     const uint8_t* s = src + i * srcStep;
     uint8_t* d = dst + i * dstStep;
@@ -248,6 +257,7 @@ void StretchTable(ZELCNV_STRETCH_ARGS) {
 enum class Needs {
   kNothing,
   kYuyvTables,  // YuyvTables(), unusable when the reference does not fit their formulation
+  kYuyvSlots,   // those tables, with the green ranges placed in slots
 };
 
 struct BlitFast {
@@ -260,7 +270,7 @@ struct BlitFast {
 struct BlitEntry {
   BlitKernel publicKernel;
   BlitKernel referenceKernel;
-  BlitFast fast[2];  // best last; unused entries have no kernel
+  BlitFast fast[3];  // best last; unused entries have no kernel
 };
 
 const BlitEntry kBlitEntries[] = {
@@ -273,29 +283,37 @@ const BlitEntry kBlitEntries[] = {
     {YuyvToBgr24Flip,
      reference::YuyvToBgr24Flip,
      {{"ssse3", Isa::kSsse3, YuyvToBgr24Fast<Isa::kSsse3, true>, Needs::kYuyvTables},
-      {"avx2", Isa::kAvx2, YuyvToBgr24Fast<Isa::kAvx2, true>, Needs::kYuyvTables}}},
+      {"avx2", Isa::kAvx2, YuyvToBgr24Fast<Isa::kAvx2, true>, Needs::kYuyvTables},
+      {"avx512", Isa::kAvx512, YuyvToBgr24Fast<Isa::kAvx512, true>, Needs::kYuyvSlots}}},
     {YuyvToBgr24,
      reference::YuyvToBgr24,
      {{"ssse3", Isa::kSsse3, YuyvToBgr24Fast<Isa::kSsse3, false>, Needs::kYuyvTables},
-      {"avx2", Isa::kAvx2, YuyvToBgr24Fast<Isa::kAvx2, false>, Needs::kYuyvTables}}},
+      {"avx2", Isa::kAvx2, YuyvToBgr24Fast<Isa::kAvx2, false>, Needs::kYuyvTables},
+      {"avx512", Isa::kAvx512, YuyvToBgr24Fast<Isa::kAvx512, false>, Needs::kYuyvSlots}}},
     {YuyvToBgrx32Flip,
      reference::YuyvToBgrx32Flip,
      {{"ssse3", Isa::kSsse3, YuyvToWideFlipFast<Isa::kSsse3, simd::Widening::kBgrx32>,
        Needs::kYuyvTables},
       {"avx2", Isa::kAvx2, YuyvToWideFlipFast<Isa::kAvx2, simd::Widening::kBgrx32>,
-       Needs::kYuyvTables}}},
+       Needs::kYuyvTables},
+      {"avx512", Isa::kAvx512, YuyvToWideFlipFast<Isa::kAvx512, simd::Widening::kBgrx32>,
+       Needs::kYuyvSlots}}},
     {YuyvToBgr48Flip,
      reference::YuyvToBgr48Flip,
      {{"ssse3", Isa::kSsse3, YuyvToWideFlipFast<Isa::kSsse3, simd::Widening::kBgr48>,
        Needs::kYuyvTables},
       {"avx2", Isa::kAvx2, YuyvToWideFlipFast<Isa::kAvx2, simd::Widening::kBgr48>,
-       Needs::kYuyvTables}}},
+       Needs::kYuyvTables},
+      {"avx512", Isa::kAvx512, YuyvToWideFlipFast<Isa::kAvx512, simd::Widening::kBgr48>,
+       Needs::kYuyvSlots}}},
     {YuyvToBgra64Flip,
      reference::YuyvToBgra64Flip,
      {{"ssse3", Isa::kSsse3, YuyvToWideFlipFast<Isa::kSsse3, simd::Widening::kBgra64>,
        Needs::kYuyvTables},
       {"avx2", Isa::kAvx2, YuyvToWideFlipFast<Isa::kAvx2, simd::Widening::kBgra64>,
-       Needs::kYuyvTables}}},
+       Needs::kYuyvTables},
+      {"avx512", Isa::kAvx512, YuyvToWideFlipFast<Isa::kAvx512, simd::Widening::kBgra64>,
+       Needs::kYuyvSlots}}},
     {CopyColor24,
      reference::CopyColor24,
      {{"rows", Isa::kScalar, CopyColor24Fast<false, Isa::kScalar>, Needs::kNothing},
@@ -312,7 +330,9 @@ const BlitEntry kBlitEntries[] = {
 bool Runs(const BlitFast& fast) {
   if (fast.kernel == nullptr || !CpuSupports(fast.isa)) return false;
   // Without the tables such a path would only call the reference; it is not offered.
-  return fast.needs != Needs::kYuyvTables || YuyvTables().usable;
+  if (fast.needs == Needs::kNothing) return true;
+  const YuyvExactTables& tables = YuyvTables();
+  return tables.usable && (fast.needs != Needs::kYuyvSlots || tables.greenSlotShift >= 0);
 }
 
 const BlitEntry* EntryOf(BlitKernel kernel) {

@@ -16,7 +16,7 @@
 namespace zelcnv::imaging::simd {
 namespace {
 
-struct Avx2 {
+struct Avx2Ops {
   using I = __m256i;
   using F = __m256;
   static constexpr int kPixels = 16;
@@ -84,6 +84,7 @@ struct Avx2 {
     _mm_storeu_si128(q, _mm_sub_epi8(_mm_loadu_si128(q), second));
   }
 };
+using Avx2 = yuyv_simd::WithVectorMasks<Avx2Ops>;
 
 }  // namespace
 
@@ -91,9 +92,9 @@ int32_t YuyvToBgr24RowsAvx2(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst,
                             int32_t rows, int32_t pixels) {
   const yuyv_simd::Constants<Avx2> constants(YuyvTables());
   int32_t done = 0;
-  bool dense = false;
+  yuyv_simd::Mode mode = yuyv_simd::Mode::kAfterwards;
   for (int32_t i = 0; i < rows; ++i) {
-    done = yuyv_simd::Row<Avx2>(src + i * srcStep, dst + i * dstStep, pixels, constants, &dense);
+    done = yuyv_simd::Row<Avx2>(src + i * srcStep, dst + i * dstStep, pixels, constants, &mode);
   }
   return done;
 }

@@ -16,7 +16,7 @@
 namespace zelcnv::imaging::simd {
 namespace {
 
-struct Ssse3 {
+struct Ssse3Ops {
   using I = __m128i;
   using F = __m128;
   static constexpr int kPixels = 8;
@@ -76,6 +76,7 @@ struct Ssse3 {
     _mm_storel_epi64(q, _mm_sub_epi8(_mm_loadl_epi64(q), tail));
   }
 };
+using Ssse3 = yuyv_simd::WithVectorMasks<Ssse3Ops>;
 
 // Spreads four packed three-byte pixels over four bytes each, the fourth byte 0.
 constexpr uint8_t kAddFourth[16] = {0, 1, 2, 128, 3, 4, 5, 128, 6, 7, 8, 128, 9, 10, 11, 128};
@@ -88,9 +89,9 @@ int32_t YuyvToBgr24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst
                              int32_t rows, int32_t pixels) {
   const yuyv_simd::Constants<Ssse3> constants(YuyvTables());
   int32_t done = 0;
-  bool dense = false;
+  yuyv_simd::Mode mode = yuyv_simd::Mode::kAfterwards;
   for (int32_t i = 0; i < rows; ++i) {
-    done = yuyv_simd::Row<Ssse3>(src + i * srcStep, dst + i * dstStep, pixels, constants, &dense);
+    done = yuyv_simd::Row<Ssse3>(src + i * srcStep, dst + i * dstStep, pixels, constants, &mode);
   }
   return done;
 }

@@ -71,6 +71,29 @@ bool List(YuyvExactTables& t, bool red, int chroma, uint32_t ranges) {
   return true;
 }
 
+// The smallest shift that gives every U byte with green ranges a slot of its own.
+void PlaceGreenSlots(YuyvExactTables& t) {
+  for (int shift = 0; shift <= kMaxGreenSlotShift; ++shift) {
+    bool taken[kGreenSlots] = {};
+    bool apart = true;
+    for (int u = 0; u < 256 && apart; ++u) {
+      if (t.greenRanges[u] == 0) continue;
+      const int slot = (u >> shift) % kGreenSlots;
+      apart = !taken[slot];
+      taken[slot] = true;
+    }
+    if (!apart) continue;
+    for (int u = 0; u < 256; ++u) {
+      if (t.greenRanges[u] == 0) continue;
+      const int slot = (u >> shift) % kGreenSlots;
+      t.greenSlotRanges[slot] = t.greenRanges[u];
+      t.greenSlotChroma[slot] = static_cast<uint8_t>(u);
+    }
+    t.greenSlotShift = shift;
+    return;
+  }
+}
+
 YuyvExactTables Derive() {
   YuyvExactTables t;
   if (!RatesHold()) return t;
@@ -97,6 +120,7 @@ YuyvExactTables Derive() {
       }
     }
   }
+  PlaceGreenSlots(t);
   // The fast paths skip the corrections for neutral chroma (U byte 128), the commonest pair.
   t.usable = t.greenRanges[kChromaOffset] == 0;
   return t;

@@ -37,6 +37,12 @@ constexpr int kGreenBase = 124;
 // paths compare against each, up to this many in all.
 constexpr int kMaxListedChroma = 2;
 
+// The U bytes with green ranges, few as they are, also sit in a small table indexed by a few of
+// their bits, for processors that look up a whole register of pairs at once: slot
+// (U >> greenSlotShift) % kGreenSlots. The shift is the smallest that gives each U a slot alone.
+constexpr int kGreenSlots = 32;
+constexpr int kMaxGreenSlotShift = 3;
+
 struct YuyvExactTables {
   // False when the reference turned out not to fit this formulation; the fast paths then stay
   // unused rather than be wrong.
@@ -56,6 +62,11 @@ struct YuyvExactTables {
     uint8_t below;  // the reference is one less for lumas below this
   } listed[kMaxListedChroma] = {};
   int listedCount = 0;
+  // Green ranges by slot, and each slot's U byte (unused slots have no ranges). A shift of -1
+  // means no shift up to kMaxGreenSlotShift separates them; the slot lookups are then unused.
+  uint32_t greenSlotRanges[kGreenSlots] = {};
+  uint8_t greenSlotChroma[kGreenSlots] = {};
+  int greenSlotShift = -1;
 };
 
 // Derived on first use (a fraction of a millisecond) and fixed afterwards.

@@ -1,5 +1,11 @@
 // The YUYV fast path's row loop, written once over a vector type whose operations act on each
-// 128-bit lane alone (SSSE3 registers, or both halves of an AVX2 register alike).
+// 128-bit lane alone (SSSE3 registers, both halves of an AVX2 register, or the four quarters of an
+// AVX-512 one alike).
+//
+// Besides the vector type I, a type names the results of comparisons: M16 and M32 per 16- and
+// 32-bit lane (vectors of all-ones lanes, or mask registers), and Flags, what a block's "may need
+// a correction" test collects before one test of all. Its GreenTable looks up the green ranges of
+// a register of pairs.
 //
 // Include only from an instruction-set file, after its target pragma: everything here is a
 // template over that file's vector type, so nothing is shared between instruction sets.
@@ -10,6 +16,34 @@
 #include "imaging/yuyv_exact.h"
 
 namespace zelcnv::imaging::yuyv_simd {
+
+// Comparison results as vectors of all-ones lanes, for instruction sets without mask registers;
+// the green ranges are gathered from the table by U byte. `Ops` has the vector operations.
+template <class Ops>
+struct WithVectorMasks : Ops {
+  using I = typename Ops::I;
+  using M16 = I;
+  using M32 = I;
+  using Flags = I;
+  using GreenTable = const uint32_t*;
+
+  static I NonZero16(I a) {
+    const I zero = Ops::Cmpeq16(a, Ops::Zero());
+    return Ops::AndNot(zero, Ops::Cmpeq16(zero, zero));
+  }
+  static I Dec16(I a, I lanes, I) { return Ops::Add16(a, lanes); }
+  static I OneWhere16(I lanes, I one) { return Ops::And(lanes, one); }
+  static I Keep32(I a, I lanes) { return Ops::And(a, lanes); }
+  static I MaskAndNot32(I a, I b) { return Ops::AndNot(a, b); }
+  static I Flag16(I a) { return a; }
+  static I Flag32(I a) { return a; }
+  static I FlagOr(I a, I b) { return Ops::Or(a, b); }
+  static bool AnyFlag(I a) { return Ops::Any(a); }
+  static GreenTable MakeGreenTable(const YuyvExactTables& t) { return t.greenRanges; }
+  static I GreenRanges(I, I uMasked, I whole, GreenTable table) {
+    return Ops::And(Ops::Gather(table, Ops::template Srli32<8>(uMasked)), whole);
+  }
+};
 
 // Pixel p of a 128-bit lane's eight: byte 3p of the output takes blue (bg[p]), 3p + 1 green
 // (bg[8 + p]) and 3p + 2 red (rr[p]). The first 16 output bytes, then the remaining 8.
@@ -51,7 +85,7 @@ struct Constants {
   using I = typename V::I;
   using F = typename V::F;
 
-  explicit Constants(const YuyvExactTables& t) : tables(t) {
+  explicit Constants(const YuyvExactTables& t) : green(V::MakeGreenTable(t)) {
     static constexpr BgrShuffles kShuffles = MakeBgrShuffles();
     lowByte = V::Set16(0x00FF);
     uByte = V::Set32(0x0000FF00);
@@ -97,7 +131,7 @@ struct Constants {
     }
   }
 
-  const YuyvExactTables& tables;
+  typename V::GreenTable green;
   I lowByte, uByte, vByte, neutralM, rateBias, rateMul, rateBase, greenMul, greenBias, greenBase;
   F milli;
   I divisor;
@@ -109,24 +143,23 @@ struct Constants {
   bool anyBlue;
 };
 
-// 1 in each 16-bit pixel lane whose luma falls in one of its pair's two ranges, else 0. Works on
-// bytes: each pixel's luma sits in both its bytes, the first range is tested in the low byte and
-// the second in the high byte.
+// The 16-bit pixel lanes whose luma falls in one of its pair's two ranges. Works on bytes: each
+// pixel's luma sits in both its bytes, the first range is tested in the low byte and the second
+// in the high byte.
 template <class V>
-inline typename V::I RangeHits(typename V::I lumaTwice, typename V::I ranges,
-                               const Constants<V>& k) {
+inline typename V::M16 RangeHits(typename V::I lumaTwice, typename V::I ranges,
+                                 const Constants<V>& k) {
   using I = typename V::I;
   const I first = V::Shuffle(ranges, k.rangeFirsts);
   const I count = V::Shuffle(ranges, k.rangeCounts);
   // count - (luma - first), saturating, is non-zero exactly when first <= luma < first + count.
-  const I inside = V::SubsU8(count, V::Sub8(lumaTwice, first));
-  return V::AndNot(V::Cmpeq16(inside, V::Zero()), k.one16);
+  return V::NonZero16(V::SubsU8(count, V::Sub8(lumaTwice, first)));
 }
 
-// 1 in each 16-bit pixel lane whose luma is below its pair's bound, else 0.
+// The 16-bit pixel lanes whose luma is below its pair's bound.
 template <class V>
-inline typename V::I Below(typename V::I luma, typename V::I bound, const Constants<V>& k) {
-  return V::AndNot(V::Cmpeq16(V::SubsU8(bound, luma), V::Zero()), k.one16);
+inline typename V::M16 Below(typename V::I luma, typename V::I bound) {
+  return V::NonZero16(V::SubsU8(bound, luma));
 }
 
 // Blue, green and red bytes of a block in output order: 16 bytes of each 128-bit lane's 24 in
@@ -146,7 +179,7 @@ inline void Interleave(typename V::I blue, typename V::I green, typename V::I re
 // exact (all ones per pair lane). The quotient fits 16 bits, so 1000 q is one multiply-add.
 template <class V>
 inline typename V::I GreenQuotient(typename V::I chroma, const Constants<V>& k, typename V::I* m,
-                                   typename V::I* whole) {
+                                   typename V::M32* whole) {
   using I = typename V::I;
   *m = V::Add32(V::Madd16(chroma, k.greenMul), k.greenBias);
   const I quotient = V::TruncToInt(V::MulF(V::ToFloat(*m), k.milli));
@@ -154,35 +187,45 @@ inline typename V::I GreenQuotient(typename V::I chroma, const Constants<V>& k, 
   return quotient;
 }
 
-// The corrections of a block: 1 in each 16-bit pixel lane of a channel where the reference is one
-// below the exact floor. `whole` is the block's green exactness mask.
+// The listed corrections of a block: the 16-bit pixel lanes where red (or blue, when a listed
+// chroma byte is a U byte) is one below the exact floor.
 template <class V>
-inline void Corrections(typename V::I w, typename V::I luma, typename V::I whole,
-                        const Constants<V>& k, typename V::I* blue, typename V::I* green,
-                        typename V::I* red) {
+inline void ListedCorrections(typename V::I w, typename V::I luma, const Constants<V>& k,
+                              typename V::M16* blue, typename V::M16* red) {
   using I = typename V::I;
   const I uMasked = V::And(w, k.uByte);
   const I vMasked = V::And(w, k.vByte);
   // Listed red and blue chroma bytes correct the lumas below a bound, 0 for other pairs.
   I redBelow = V::Zero(), blueBelow = V::Zero();
   for (int i = 0; i < kMaxListedChroma; ++i) {
-    const I hit = V::Cmpeq32(k.listedIsRed[i] ? vMasked : uMasked, k.listedValue[i]);
-    redBelow = V::Or(redBelow, V::And(hit, k.listedRedBelow[i]));
-    if (k.anyBlue) blueBelow = V::Or(blueBelow, V::And(hit, k.listedBlueBelow[i]));
+    const typename V::M32 hit = V::Cmpeq32(k.listedIsRed[i] ? vMasked : uMasked, k.listedValue[i]);
+    redBelow = V::Or(redBelow, V::Keep32(k.listedRedBelow[i], hit));
+    if (k.anyBlue) blueBelow = V::Or(blueBelow, V::Keep32(k.listedBlueBelow[i], hit));
   }
-  const I greenRanges = V::Gather(k.tables.greenRanges, V::template Srli32<8>(uMasked));
-  *green = RangeHits<V>(V::Shuffle(w, k.lumaTwice), V::And(greenRanges, whole), k);
-  *red = Below<V>(luma, redBelow, k);
-  *blue = k.anyBlue ? Below<V>(luma, blueBelow, k) : V::Zero();
+  *red = Below<V>(luma, redBelow);
+  if (k.anyBlue) *blue = Below<V>(luma, blueBelow);
 }
 
-// Converts V::kPixels pixels (whole chroma pairs) from `src` into blue, green, red at `dst`.
-// Returns true when a pair of the block may need a correction: green exactly whole (except for
-// neutral U, which never does), or a listed red or blue chroma byte. With kCorrect the block
-// is corrected at once; otherwise it holds the exact floors, and `whole` receives the green
-// exactness mask for Correct.
-template <class V, bool kCorrect>
-inline bool Block(const uint8_t* src, uint8_t* dst, const Constants<V>& k, typename V::I* whole) {
+// The green corrections of a block, from its green exactness mask `whole`.
+template <class V>
+inline typename V::M16 GreenCorrections(typename V::I w, typename V::M32 whole,
+                                        const Constants<V>& k) {
+  const typename V::I ranges = V::GreenRanges(w, V::And(w, k.uByte), whole, k.green);
+  return RangeHits<V>(V::Shuffle(w, k.lumaTwice), ranges, k);
+}
+
+// Which corrections a block makes as it converts: none (it holds the exact floors), the listed
+// ones, or all.
+enum class Fix { kNone, kListed, kAll };
+
+// Converts V::kPixels pixels (whole chroma pairs) from `src` into blue, green, red at `dst`, with
+// the corrections `kFix` names. Returns true when a pair of the block may need a correction:
+// green exactly whole (except for neutral U, which never does), or a listed red or blue chroma
+// byte. `whole` receives the green exactness mask and `mayNeedGreen` whether the first of these
+// holds, for Correct.
+template <class V, Fix kFix>
+inline bool Block(const uint8_t* src, uint8_t* dst, const Constants<V>& k, typename V::M32* whole,
+                  bool* mayNeedGreen) {
   using I = typename V::I;
   const I w = V::Load(src);
   const I luma = V::And(w, k.lowByte);
@@ -198,76 +241,109 @@ inline bool Block(const uint8_t* src, uint8_t* dst, const Constants<V>& k, typen
   const I quotient = GreenQuotient<V>(chroma, k, &m, whole);
   I green = V::Add16(luma, V::Shuffle(V::Sub32(quotient, k.greenBase), k.lowToBoth));
 
-  if constexpr (kCorrect) {
-    I lowerBlue, lowerGreen, lowerRed;
-    Corrections<V>(w, luma, *whole, k, &lowerBlue, &lowerGreen, &lowerRed);
-    blue = V::Sub16(blue, lowerBlue);
-    green = V::Sub16(green, lowerGreen);
-    red = V::Sub16(red, lowerRed);
+  if constexpr (kFix != Fix::kNone) {
+    typename V::M16 lowerBlue{}, lowerRed;
+    ListedCorrections<V>(w, luma, k, &lowerBlue, &lowerRed);
+    if (k.anyBlue) blue = V::Dec16(blue, lowerBlue, k.one16);
+    red = V::Dec16(red, lowerRed, k.one16);
   }
+  if constexpr (kFix == Fix::kAll)
+    green = V::Dec16(green, GreenCorrections<V>(w, *whole, k), k.one16);
 
   I head, tail;
   Interleave<V>(blue, green, red, k, &head, &tail);
   V::StoreBgr(dst, head, tail);
 
   // Neutral chroma is the one exact pair with U byte 128, so it is told apart by its m.
-  I flagged = V::AndNot(V::Cmpeq32(m, k.neutralM), *whole);
+  const typename V::Flags greenFlag = V::Flag32(V::MaskAndNot32(V::Cmpeq32(m, k.neutralM), *whole));
+  typename V::Flags flagged = greenFlag;
   for (int i = 0; i < kMaxListedChroma; ++i) {
-    flagged = V::Or(flagged, V::Cmpeq16(chroma, k.listedChroma[i]));
+    flagged = V::FlagOr(flagged, V::Flag16(V::Cmpeq16(chroma, k.listedChroma[i])));
   }
-  return V::Any(flagged);
+  if constexpr (kFix != Fix::kNone) *mayNeedGreen = V::AnyFlag(greenFlag);
+  return V::AnyFlag(flagged);
 }
 
-// Lowers by one the output bytes of a block that Block converted from the exact floors alone.
-// The tables only list lumas where the reference is also one below after clamping.
-template <class V>
-inline void Correct(const uint8_t* src, uint8_t* dst, typename V::I whole, const Constants<V>& k) {
+// Lowers by one the output bytes of a block that Block converted without its green corrections
+// (kListed: nor the listed ones). The tables only list lumas where the reference is also one
+// below after clamping.
+template <class V, bool kListed>
+inline void Correct(const uint8_t* src, uint8_t* dst, typename V::M32 whole,
+                    const Constants<V>& k) {
   using I = typename V::I;
   const I w = V::Load(src);
-  I blue, green, red, head, tail;
-  Corrections<V>(w, V::And(w, k.lowByte), whole, k, &blue, &green, &red);
-  if (k.anyBlue) {
-    Interleave<V>(blue, green, red, k, &head, &tail);
+  const I greenOnes = V::OneWhere16(GreenCorrections<V>(w, whole, k), k.one16);
+  I head, tail;
+  if (!kListed) {
+    head = V::Shuffle(greenOnes, k.headFromGr);
+    tail = V::Shuffle(greenOnes, k.tailFromGr);
   } else {
-    // Green and red only: both fit one register, one byte each per pixel.
-    const I greenRed = V::Or(green, V::template Slli16<8>(red));
-    head = V::Shuffle(greenRed, k.headFromGr);
-    tail = V::Shuffle(greenRed, k.tailFromGr);
+    typename V::M16 blue{}, red;
+    ListedCorrections<V>(w, V::And(w, k.lowByte), k, &blue, &red);
+    const I redOnes = V::OneWhere16(red, k.one16);
+    if (k.anyBlue) {
+      Interleave<V>(V::OneWhere16(blue, k.one16), greenOnes, redOnes, k, &head, &tail);
+    } else {
+      // Green and red only: both fit one register, one byte each per pixel.
+      const I greenRed = V::Or(greenOnes, V::template Slli16<8>(redOnes));
+      head = V::Shuffle(greenRed, k.headFromGr);
+      tail = V::Shuffle(greenRed, k.tailFromGr);
+    }
   }
   V::SubtractBgr(dst, head, tail);
 }
+
+// How a row's blocks are corrected, carried from run to run and row to row.
+enum class Mode { kAfterwards, kListedAtOnce, kAllAtOnce };
 
 // Converts the largest whole number of blocks in `pixels` and returns how many pixels that was.
 //
 // Blocks go in runs. Where few blocks need corrections, a run converts every block from the
 // exact floors and corrects the flagged ones afterwards: the loop has no branch that depends on
 // the picture, so mixing rare and common chroma pairs costs no mispredictions. Where most do, the
-// next runs correct each block as it goes, which costs less than converting and correcting
-// apart. `dense` carries that choice from run to run and row to row.
+// next runs make the listed corrections (a few comparisons) in each block as it goes, which costs
+// less than converting and correcting apart, and correct green afterwards in the blocks that may
+// need it; where most of those do as well, green is corrected at once too.
 template <class V>
 inline int32_t Row(const uint8_t* src, uint8_t* dst, int32_t pixels, const Constants<V>& k,
-                   bool* dense) {
-  using I = typename V::I;
+                   Mode* mode) {
   constexpr int32_t kRun = 64;
   int32_t flagged[kRun];
-  I whole[kRun];
+  typename V::M32 whole[kRun];
   int32_t done = 0;
   while (done + V::kPixels <= pixels) {
-    int32_t count = 0, blocks = 0;
-    if (*dense) {
+    int32_t count = 0, green = 0, blocks = 0;
+    bool mayNeedGreen = false;
+    if (*mode == Mode::kAllAtOnce) {
       for (; blocks < kRun && done + V::kPixels <= pixels; ++blocks, done += V::kPixels) {
-        count += Block<V, true>(src + 2 * done, dst + 3 * done, k, &whole[0]) ? 1 : 0;
+        count += Block<V, Fix::kAll>(src + 2 * done, dst + 3 * done, k, &whole[0], &mayNeedGreen);
+        green += mayNeedGreen ? 1 : 0;
+      }
+    } else if (*mode == Mode::kListedAtOnce) {
+      for (; blocks < kRun && done + V::kPixels <= pixels; ++blocks, done += V::kPixels) {
+        flagged[green] = done;
+        count +=
+            Block<V, Fix::kListed>(src + 2 * done, dst + 3 * done, k, &whole[green], &mayNeedGreen);
+        green += mayNeedGreen ? 1 : 0;
+      }
+      for (int32_t i = 0; i < green; ++i) {
+        Correct<V, false>(src + 2 * flagged[i], dst + 3 * flagged[i], whole[i], k);
       }
     } else {
       for (; blocks < kRun && done + V::kPixels <= pixels; ++blocks, done += V::kPixels) {
         flagged[count] = done;
-        count += Block<V, false>(src + 2 * done, dst + 3 * done, k, &whole[count]) ? 1 : 0;
+        count +=
+            Block<V, Fix::kNone>(src + 2 * done, dst + 3 * done, k, &whole[count], &mayNeedGreen)
+                ? 1
+                : 0;
       }
       for (int32_t i = 0; i < count; ++i) {
-        Correct<V>(src + 2 * flagged[i], dst + 3 * flagged[i], whole[i], k);
+        Correct<V, true>(src + 2 * flagged[i], dst + 3 * flagged[i], whole[i], k);
       }
     }
-    *dense = 2 * count > blocks;
+    *mode = 2 * count <= blocks  ? Mode::kAfterwards
+            : 2 * green > blocks ? Mode::kAllAtOnce
+                                 : Mode::kListedAtOnce;
   }
   return done;
 }

@@ -27,9 +27,11 @@ std::vector<BlitVariant> FastVariants(BlitKernel kernel) {
 
 TEST(FastPathChoice, TheBestInstructionSetThisProcessorRunsIsUsed) {
   ASSERT_TRUE(YuyvTables().usable) << "the exact formulation no longer fits the reference";
-  const char* expected = CpuSupports(Isa::kAvx2)    ? "avx2"
-                         : CpuSupports(Isa::kSsse3) ? "ssse3"
-                                                    : "reference";
+  const bool slots = YuyvTables().greenSlotShift >= 0;
+  const char* expected = CpuSupports(Isa::kAvx512) && slots ? "avx512"
+                         : CpuSupports(Isa::kAvx2)          ? "avx2"
+                         : CpuSupports(Isa::kSsse3)         ? "ssse3"
+                                                            : "reference";
   EXPECT_STREQ(ActiveVariantOf(YuyvToBgr24Flip), expected);
   EXPECT_STREQ(ActiveVariantOf(YuyvToBgr48Flip), expected);
   EXPECT_STREQ(ActiveVariantOf(Gray16ToGray8), CpuSupports(Isa::kSse2) ? "sse2" : "reference");
@@ -41,10 +43,14 @@ TEST(FastPathChoice, TheBestInstructionSetThisProcessorRunsIsUsed) {
 // k + s and k + s + 128 (all mod 256). Over ub = 0..255 and s = 0..127 each V meets each U and
 // each luma once.
 //
-// The fast paths correct blocks one way in pictures where such blocks are sparse and another
-// where they are dense; with `denseNeighbours` each row is converted right after a row made only
-// of pairs that need corrections, which puts the fast path in its dense way.
-void CompareAllYuyvCombinations(const std::vector<BlitVariant>& fast, bool denseNeighbours) {
+// The fast paths correct blocks one way in pictures where such blocks are sparse and others
+// where they are dense: with neighbours, each row is converted right after a row made only of
+// pairs with a listed chroma byte, or only of exact green pairs, which puts the fast path in the
+// way it takes for such pictures.
+enum class Neighbours { kNone, kListedChroma, kExactGreen };
+
+void CompareAllYuyvCombinations(const std::vector<BlitVariant>& fast, Neighbours neighbours) {
+  const bool denseNeighbours = neighbours != Neighbours::kNone;
   constexpr int kPairs = 256, kWidth = 2 * kPairs, kSteps = 128;
   const YuyvExactTables& t = YuyvTables();
   ASSERT_GT(t.listedCount, 0);
@@ -52,13 +58,22 @@ void CompareAllYuyvCombinations(const std::vector<BlitVariant>& fast, bool dense
   PixelBuffer src(kWidth, rows, 2), expected(kWidth, rows, 3), actual(kWidth, rows, 3);
   // The flipped kernels convert the source's bottom row first.
   auto rowOfStep = [&](int s) { return denseNeighbours ? rows - 2 - 2 * s : rows - 1 - s; };
+  std::vector<std::pair<int, int>> exactGreen;
+  for (int u = 0; u < 256; ++u) {
+    for (int v = 0; v < 256; ++v) {
+      const bool whole = (kGreenBias + kGreenU * u + kGreenV * v) % kGreenDivisor == 0;
+      if (whole && u != kChromaOffset) exactGreen.emplace_back(u, v);
+    }
+  }
   if (denseNeighbours) {
     for (int s = 0; s < kSteps; ++s) {
       for (int k = 0; k < kPairs; ++k) {
         uint8_t* p = src.At(2 * k, rowOfStep(s) + 1);
         p[0] = p[2] = static_cast<uint8_t>(k);
-        p[1] = static_cast<uint8_t>(k);
-        p[3] = t.listed[0].chroma;
+        const auto [u, v] = exactGreen[k % exactGreen.size()];
+        const bool listed = neighbours == Neighbours::kListedChroma;
+        p[1] = static_cast<uint8_t>(listed ? k : u);
+        p[3] = listed ? t.listed[0].chroma : static_cast<uint8_t>(v);
       }
     }
   }
@@ -90,9 +105,11 @@ void CompareAllYuyvCombinations(const std::vector<BlitVariant>& fast, bool dense
 }
 
 TEST(YuyvFastPaths, AgreeWithTheReferenceForEveryLumaAndChromaCombination) {
-  for (bool dense : {false, true}) {
-    SCOPED_TRACE(dense ? "dense" : "sparse");
-    CompareAllYuyvCombinations(FastVariants(YuyvToBgr24Flip), dense);
+  for (Neighbours n : {Neighbours::kNone, Neighbours::kListedChroma, Neighbours::kExactGreen}) {
+    SCOPED_TRACE(n == Neighbours::kNone           ? "sparse"
+                 : n == Neighbours::kListedChroma ? "after listed chroma"
+                                                  : "after exact green");
+    CompareAllYuyvCombinations(FastVariants(YuyvToBgr24Flip), n);
   }
 }
 
