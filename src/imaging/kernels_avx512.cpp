@@ -15,7 +15,9 @@
 // own uninitialised-use warnings then report from inside the header.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#ifndef __clang__
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include "imaging/yuyv_simd.h"
 
 namespace zelcnv::imaging::simd {
