@@ -1,10 +1,12 @@
 // YUYV to 24-bit colour with the row flip, at the two frame sizes the converter delivers: our
-// reference and fast paths beside libyuv, OpenCV and a memcpy of the source frame; and each
-// colour mode's conversion (24, 32, 48, 64 bits) beside the others. Each row reports its time per
-// pixel; compare ratios measured in one run, not times across runs.
+// reference and fast paths beside libyuv (with all its instruction sets, and held to AVX2 as on a
+// processor without AVX-512), OpenCV and a memcpy of the source frame; and each colour mode's
+// conversion (24, 32, 48, 64 bits) beside the others and beside the same output made with OpenCV
+// (and libyuv where it has one). Each row reports its time per pixel; the ratios after the table
+// come from the same run.
 //
-//   build/linux/bench/zelcnv_bench --benchmark_filter='Yuyv|Memcpy'
-//       --benchmark_repetitions=5 --benchmark_report_aggregates_only=true   (one line)
+//   ./run bench --benchmark_filter='Yuyv|Memcpy' --benchmark_repetitions=5
+//       --benchmark_report_aggregates_only=true   (one line)
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -16,6 +18,7 @@
 #include "imaging/kernel_variants.h"
 #include "imaging/kernels.h"
 #include "imaging/yuyv_exact.h"
+#include "ratios.h"
 
 #ifdef ZELCNV_BENCH_LIBYUV
 #include <libyuv.h>
@@ -108,19 +111,34 @@ void BM_Memcpy(benchmark::State& state) {
 }
 
 #ifdef ZELCNV_BENCH_LIBYUV
+// libyuv limited to the instruction sets up to `isa`, as on a processor without the wider ones.
+struct LibyuvIsa {
+  const char* name;
+  int disabledFlags;
+};
+constexpr int kLibyuvAvx512Flags = libyuv::kCpuHasAVX512BW | libyuv::kCpuHasAVX512VL |
+                                   libyuv::kCpuHasAVX512VNNI | libyuv::kCpuHasAVX512VBMI |
+                                   libyuv::kCpuHasAVX512VBMI2 | libyuv::kCpuHasAVX512VBITALG |
+                                   libyuv::kCpuHasAVX512VPOPCNTDQ;
+constexpr LibyuvIsa kLibyuvIsas[] = {
+    {"best", 0},
+    {"avx2", kLibyuvAvx512Flags},
+};
+
 // This libyuv has no single YUY2 to RGB24 call: YUY2 to ARGB with a negative height (the flip),
 // then ARGB to RGB24.
-void BM_YuyvLibyuv(benchmark::State& state) {
+void BM_YuyvLibyuv(benchmark::State& state, LibyuvIsa isa) {
   const Frame f(int(state.range(0)), int(state.range(1)), Content::kNatural);
   std::vector<uint8_t> argb(size_t(f.width) * f.height * 4), out(size_t(f.width) * f.height * 3);
+  libyuv::MaskCpuFlags(~isa.disabledFlags);
   for (auto _ : state) {
     libyuv::YUY2ToARGB(f.yuyv.data(), f.width * 2, argb.data(), f.width * 4, f.width, -f.height);
     libyuv::ARGBToRGB24(argb.data(), f.width * 4, out.data(), f.width * 3, f.width, f.height);
     benchmark::DoNotOptimize(out.data());
   }
+  libyuv::MaskCpuFlags(-1);
   ReportPixels(state, f);
 }
-BENCHMARK(BM_YuyvLibyuv)->Args({720, 576})->Args({640, 480});
 #endif
 
 #ifdef ZELCNV_BENCH_OPENCV
@@ -137,6 +155,40 @@ void BM_YuyvOpenCv(benchmark::State& state) {
   ReportPixels(state, f);
 }
 BENCHMARK(BM_YuyvOpenCv)->Args({720, 576})->Args({640, 480});
+
+// Each colour mode's output made with OpenCV, one thread, no flip: BGR or BGRA, widened to 16-bit
+// channels (times 257) for 48 and 64 bits.
+void BM_YuyvOpenCvMode(benchmark::State& state, int bits) {
+  cv::setNumThreads(1);
+  Frame f(int(state.range(0)), int(state.range(1)), Content::kNatural);
+  const cv::Mat src(f.height, f.width, CV_8UC2, f.yuyv.data());
+  const bool four = bits == 32 || bits == 64;
+  cv::Mat bgr(f.height, f.width, four ? CV_8UC4 : CV_8UC3), wide;
+  for (auto _ : state) {
+    cv::cvtColor(src, bgr, four ? cv::COLOR_YUV2BGRA_YUYV : cv::COLOR_YUV2BGR_YUYV);
+    if (bits > 32) bgr.convertTo(wide, four ? CV_16UC4 : CV_16UC3, 257.0);
+    benchmark::DoNotOptimize(bits > 32 ? wide.data : bgr.data);
+  }
+  ReportPixels(state, f);
+}
+#endif
+
+#ifdef ZELCNV_BENCH_LIBYUV
+// The modes libyuv has an output for, flipped: BGRA (32 bits) and 16-bit BGRA (64 bits).
+void BM_YuyvLibyuvMode(benchmark::State& state, int bits) {
+  const Frame f(int(state.range(0)), int(state.range(1)), Content::kNatural);
+  std::vector<uint8_t> argb(size_t(f.width) * f.height * 4);
+  std::vector<uint16_t> wide(size_t(f.width) * f.height * 4);
+  for (auto _ : state) {
+    libyuv::YUY2ToARGB(f.yuyv.data(), f.width * 2, argb.data(), f.width * 4, f.width, -f.height);
+    if (bits == 64) {
+      libyuv::ARGBToAR64(argb.data(), f.width * 4, wide.data(), f.width * 4, f.width, f.height);
+    }
+    benchmark::DoNotOptimize(argb.data());
+    benchmark::DoNotOptimize(wide.data());
+  }
+  ReportPixels(state, f);
+}
 #endif
 
 BENCHMARK(BM_YuyvReference)->Args({720, 576})->Args({640, 480});
@@ -160,28 +212,80 @@ void BM_YuyvMode(benchmark::State& state, ModeKernel mode, bool referencePath) {
              static_cast<uint16_t>(mode.bits / 8));
 }
 
+constexpr int kSizes[][2] = {{720, 576}, {640, 480}};
+
+std::string SizeSuffix(const int (&size)[2]) {
+  return "/" + std::to_string(size[0]) + "/" + std::to_string(size[1]);
+}
+
+// The ratios printed after the table: the path the library uses here, and the AVX2 path (as on a
+// processor without AVX-512) against libyuv held to AVX2.
+void AddKernelRatios() {
+  using zelcnv::bench::AddRatio;
+  const std::string active = ActiveVariantOf(YuyvToBgr24Flip);
+  for (const auto& size : kSizes) {
+    const std::string at = SizeSuffix(size);
+    const std::string label = " " + std::to_string(size[0]) + "x" + std::to_string(size[1]);
+    const std::string libyuv = "BM_YuyvLibyuv/best" + at;
+    AddRatio("YUYV->BGR24" + label + " natural, " + active + " / libyuv",
+             "BM_YuyvFast/" + active + at, libyuv);
+    AddRatio("YUYV->BGR24" + label + " all pairs rare, " + active + " / libyuv",
+             "BM_YuyvFastRarePairs/" + active + at, libyuv);
+    if (active != "avx2") {
+      AddRatio("YUYV->BGR24" + label + " natural, avx2 / libyuv held to avx2",
+               "BM_YuyvFast/avx2" + at, "BM_YuyvLibyuv/avx2" + at);
+      AddRatio("YUYV->BGR24" + label + " all pairs rare, avx2 / libyuv held to avx2",
+               "BM_YuyvFastRarePairs/avx2" + at, "BM_YuyvLibyuv/avx2" + at);
+    }
+    AddRatio("YUYV->BGR24" + label + " natural, " + active + " / OpenCV",
+             "BM_YuyvFast/" + active + at, "BM_YuyvOpenCv" + at);
+    for (int bits : {32, 48, 64}) {
+      const std::string ours = "BM_YuyvMode" + std::to_string(bits) + "/" + active + at;
+      const std::string mode = "mode " + std::to_string(bits) + label;
+      AddRatio(mode + ", " + active + " / OpenCV", ours,
+               "BM_YuyvOpenCvMode" + std::to_string(bits) + at);
+      if (bits != 48) {
+        AddRatio(mode + ", " + active + " / libyuv", ours,
+                 "BM_YuyvLibyuvMode" + std::to_string(bits) + at);
+      }
+    }
+  }
+}
+
+template <class Function, class... Extra>
+void RegisterAtBothSizes(const std::string& name, Function function, Extra... extra) {
+  auto* b = benchmark::RegisterBenchmark(name.c_str(), function, extra...);
+  for (const auto& size : kSizes) b->Args({size[0], size[1]});
+}
+
 int RegisterFastPaths() {
+#ifdef ZELCNV_BENCH_LIBYUV
+  for (const LibyuvIsa& isa : kLibyuvIsas) {
+    RegisterAtBothSizes(std::string("BM_YuyvLibyuv/") + isa.name, BM_YuyvLibyuv, isa);
+  }
+  for (int bits : {32, 64}) {
+    RegisterAtBothSizes("BM_YuyvLibyuvMode" + std::to_string(bits), BM_YuyvLibyuvMode, bits);
+  }
+#endif
+#ifdef ZELCNV_BENCH_OPENCV
+  for (int bits : {32, 48, 64}) {
+    RegisterAtBothSizes("BM_YuyvOpenCvMode" + std::to_string(bits), BM_YuyvOpenCvMode, bits);
+  }
+#endif
   for (const ModeKernel& mode : kModeKernels) {
     for (bool referencePath : {false, true}) {
       const std::string name = "BM_YuyvMode" + std::to_string(mode.bits) + "/" +
                                (referencePath ? "reference" : ActiveVariantOf(mode.kernel));
-      benchmark::RegisterBenchmark(name.c_str(), BM_YuyvMode, mode, referencePath)
-          ->Args({720, 576})
-          ->Args({640, 480})
-          ->Unit(benchmark::kMicrosecond);
+      RegisterAtBothSizes(name, BM_YuyvMode, mode, referencePath);
     }
   }
   for (const BlitVariant& v : VariantsOf(YuyvToBgr24Flip)) {
     if (std::strcmp(v.name, "reference") == 0) continue;
     const std::string name(v.name);
-    benchmark::RegisterBenchmark(("BM_YuyvFast/" + name).c_str(), BM_YuyvFast, v.kernel)
-        ->Args({720, 576})
-        ->Args({640, 480});
-    benchmark::RegisterBenchmark(("BM_YuyvFastRarePairs/" + name).c_str(), BM_YuyvFastRarePairs,
-                                 v.kernel)
-        ->Args({720, 576})
-        ->Args({640, 480});
+    RegisterAtBothSizes("BM_YuyvFast/" + name, BM_YuyvFast, v.kernel);
+    RegisterAtBothSizes("BM_YuyvFastRarePairs/" + name, BM_YuyvFastRarePairs, v.kernel);
   }
+  AddKernelRatios();
   return 0;
 }
 const int registered = RegisterFastPaths();

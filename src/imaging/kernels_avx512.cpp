@@ -32,6 +32,8 @@ struct Avx512 {
   using M32 = __mmask16;
   using Flags = uint32_t;
   static constexpr int kPixels = 32;
+  // Two permutes: dense pictures make every correction at once.
+  static constexpr bool kCheapGreen = true;
 
   struct GreenTable {
     I rangesLow, rangesHigh, chromaLow, chromaHigh;

@@ -26,6 +26,9 @@ struct WithVectorMasks : Ops {
   using M32 = I;
   using Flags = I;
   using GreenTable = const uint32_t*;
+  // A gather costs enough that dense pictures make green's corrections apart, in the blocks that
+  // may need them.
+  static constexpr bool kCheapGreen = false;
 
   static I NonZero16(I a) {
     const I zero = Ops::Cmpeq16(a, Ops::Zero());
@@ -341,9 +344,9 @@ inline int32_t Row(const uint8_t* src, uint8_t* dst, int32_t pixels, const Const
         Correct<V, true>(src + 2 * flagged[i], dst + 3 * flagged[i], whole[i], k);
       }
     }
-    *mode = 2 * count <= blocks  ? Mode::kAfterwards
-            : 2 * green > blocks ? Mode::kAllAtOnce
-                                 : Mode::kListedAtOnce;
+    *mode = 2 * count <= blocks                    ? Mode::kAfterwards
+            : V::kCheapGreen || 2 * green > blocks ? Mode::kAllAtOnce
+                                                   : Mode::kListedAtOnce;
   }
   return done;
 }
