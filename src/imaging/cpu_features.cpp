@@ -16,6 +16,7 @@ struct Features {
   bool ssse3 = false;
   bool avx2 = false;
   bool avx512 = false;
+  bool avx512Vbmi = false;
 };
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -26,6 +27,7 @@ constexpr unsigned kEcxAvx = 1u << 28;
 constexpr unsigned kEbxAvx2 = 1u << 5;
 constexpr unsigned kEbxAvx512F = 1u << 16;
 constexpr unsigned kEbxAvx512Bw = 1u << 30;
+constexpr unsigned kEcxAvx512Vbmi = 1u << 1;
 constexpr uint32_t kXcr0SseAndAvxState = 0x6;
 // Opmask registers, the upper halves of zmm0-15, and zmm16-31.
 constexpr uint32_t kXcr0Avx512State = 0xE0;
@@ -50,6 +52,7 @@ Features Detect() {
   if (avxState && f.ssse3 && __get_cpuid_count(7, 0, &a7, &b7, &c7, &d7) != 0) {
     f.avx2 = (b7 & kEbxAvx2) != 0;
     f.avx512 = f.avx2 && avx512State && (b7 & kEbxAvx512F) != 0 && (b7 & kEbxAvx512Bw) != 0;
+    f.avx512Vbmi = f.avx512 && (c7 & kEcxAvx512Vbmi) != 0;
   }
   return f;
 }
@@ -78,6 +81,8 @@ bool CpuSupports(Isa isa) {
       return Cpu().avx2;
     case Isa::kAvx512:
       return Cpu().avx512;
+    case Isa::kAvx512Vbmi:
+      return Cpu().avx512Vbmi;
   }
   return false;
 }
@@ -94,6 +99,8 @@ const char* IsaName(Isa isa) {
       return "avx2";
     case Isa::kAvx512:
       return "avx512";
+    case Isa::kAvx512Vbmi:
+      return "avx512vbmi";
   }
   return "?";
 }

@@ -4,8 +4,9 @@
 
 namespace zelcnv::imaging {
 
-// kAvx512: the foundation and the byte-and-word instructions.
-enum class Isa { kScalar, kSse2, kSsse3, kAvx2, kAvx512 };
+// kAvx512: the foundation and the byte-and-word instructions; kAvx512Vbmi: also the byte
+// permutes.
+enum class Isa { kScalar, kSse2, kSsse3, kAvx2, kAvx512, kAvx512Vbmi };
 
 // True when code built for `isa` runs here; kScalar always does.
 bool CpuSupports(Isa isa);

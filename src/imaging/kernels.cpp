@@ -121,11 +121,13 @@ template <Isa kIsa>
 void YuyvRowsToBgr24(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
                      int32_t count, int32_t pixels) {
   int32_t done = 0;
-  if constexpr (kIsa == Isa::kAvx512) {
+  if constexpr (kIsa == Isa::kAvx512Vbmi) {
+    done = simd::YuyvToBgr24RowsAvx512Vbmi(src, srcStep, dst, dstStep, count, pixels);
+  } else if constexpr (kIsa == Isa::kAvx512) {
     done = simd::YuyvToBgr24RowsAvx512(src, srcStep, dst, dstStep, count, pixels);
   }
   // AVX-512 blocks are twice as wide; an AVX2 block may still fit in what they leave.
-  if constexpr (kIsa == Isa::kAvx512 || kIsa == Isa::kAvx2) {
+  if constexpr (kIsa == Isa::kAvx512Vbmi || kIsa == Isa::kAvx512 || kIsa == Isa::kAvx2) {
     done += simd::YuyvToBgr24RowsAvx2(src + 2 * done, srcStep, dst + 3 * done, dstStep, count,
                                       pixels - done);
   } else {
@@ -270,7 +272,7 @@ struct BlitFast {
 struct BlitEntry {
   BlitKernel publicKernel;
   BlitKernel referenceKernel;
-  BlitFast fast[3];  // best last; unused entries have no kernel
+  BlitFast fast[4];  // best last; unused entries have no kernel
 };
 
 const BlitEntry kBlitEntries[] = {
@@ -284,12 +286,16 @@ const BlitEntry kBlitEntries[] = {
      reference::YuyvToBgr24Flip,
      {{"ssse3", Isa::kSsse3, YuyvToBgr24Fast<Isa::kSsse3, true>, Needs::kYuyvTables},
       {"avx2", Isa::kAvx2, YuyvToBgr24Fast<Isa::kAvx2, true>, Needs::kYuyvTables},
-      {"avx512", Isa::kAvx512, YuyvToBgr24Fast<Isa::kAvx512, true>, Needs::kYuyvSlots}}},
+      {"avx512", Isa::kAvx512, YuyvToBgr24Fast<Isa::kAvx512, true>, Needs::kYuyvSlots},
+      {"avx512vbmi", Isa::kAvx512Vbmi, YuyvToBgr24Fast<Isa::kAvx512Vbmi, true>,
+       Needs::kYuyvSlots}}},
     {YuyvToBgr24,
      reference::YuyvToBgr24,
      {{"ssse3", Isa::kSsse3, YuyvToBgr24Fast<Isa::kSsse3, false>, Needs::kYuyvTables},
       {"avx2", Isa::kAvx2, YuyvToBgr24Fast<Isa::kAvx2, false>, Needs::kYuyvTables},
-      {"avx512", Isa::kAvx512, YuyvToBgr24Fast<Isa::kAvx512, false>, Needs::kYuyvSlots}}},
+      {"avx512", Isa::kAvx512, YuyvToBgr24Fast<Isa::kAvx512, false>, Needs::kYuyvSlots},
+      {"avx512vbmi", Isa::kAvx512Vbmi, YuyvToBgr24Fast<Isa::kAvx512Vbmi, false>,
+       Needs::kYuyvSlots}}},
     {YuyvToBgrx32Flip,
      reference::YuyvToBgrx32Flip,
      {{"ssse3", Isa::kSsse3, YuyvToWideFlipFast<Isa::kSsse3, simd::Widening::kBgrx32>,
@@ -297,7 +303,9 @@ const BlitEntry kBlitEntries[] = {
       {"avx2", Isa::kAvx2, YuyvToWideFlipFast<Isa::kAvx2, simd::Widening::kBgrx32>,
        Needs::kYuyvTables},
       {"avx512", Isa::kAvx512, YuyvToWideFlipFast<Isa::kAvx512, simd::Widening::kBgrx32>,
-       Needs::kYuyvSlots}}},
+       Needs::kYuyvSlots},
+      {"avx512vbmi", Isa::kAvx512Vbmi,
+       YuyvToWideFlipFast<Isa::kAvx512Vbmi, simd::Widening::kBgrx32>, Needs::kYuyvSlots}}},
     {YuyvToBgr48Flip,
      reference::YuyvToBgr48Flip,
      {{"ssse3", Isa::kSsse3, YuyvToWideFlipFast<Isa::kSsse3, simd::Widening::kBgr48>,
@@ -305,6 +313,8 @@ const BlitEntry kBlitEntries[] = {
       {"avx2", Isa::kAvx2, YuyvToWideFlipFast<Isa::kAvx2, simd::Widening::kBgr48>,
        Needs::kYuyvTables},
       {"avx512", Isa::kAvx512, YuyvToWideFlipFast<Isa::kAvx512, simd::Widening::kBgr48>,
+       Needs::kYuyvSlots},
+      {"avx512vbmi", Isa::kAvx512Vbmi, YuyvToWideFlipFast<Isa::kAvx512Vbmi, simd::Widening::kBgr48>,
        Needs::kYuyvSlots}}},
     {YuyvToBgra64Flip,
      reference::YuyvToBgra64Flip,
@@ -313,7 +323,9 @@ const BlitEntry kBlitEntries[] = {
       {"avx2", Isa::kAvx2, YuyvToWideFlipFast<Isa::kAvx2, simd::Widening::kBgra64>,
        Needs::kYuyvTables},
       {"avx512", Isa::kAvx512, YuyvToWideFlipFast<Isa::kAvx512, simd::Widening::kBgra64>,
-       Needs::kYuyvSlots}}},
+       Needs::kYuyvSlots},
+      {"avx512vbmi", Isa::kAvx512Vbmi,
+       YuyvToWideFlipFast<Isa::kAvx512Vbmi, simd::Widening::kBgra64>, Needs::kYuyvSlots}}},
     {CopyColor24,
      reference::CopyColor24,
      {{"rows", Isa::kScalar, CopyColor24Fast<false, Isa::kScalar>, Needs::kNothing},

@@ -53,6 +53,7 @@ struct Avx2Ops {
     return _mm256_srli_epi32(a, N);
   }
   static I Cmpeq16(I a, I b) { return _mm256_cmpeq_epi16(a, b); }
+  static I Cmpgt16(I a, I b) { return _mm256_cmpgt_epi16(a, b); }
   static I Cmpeq32(I a, I b) { return _mm256_cmpeq_epi32(a, b); }
   static I Shuffle(I a, I control) { return _mm256_shuffle_epi8(a, control); }
   static I PackUs16(I a, I b) { return _mm256_packus_epi16(a, b); }

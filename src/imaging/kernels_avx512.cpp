@@ -19,130 +19,13 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 #include "imaging/yuyv_simd.h"
+#include "imaging/yuyv_avx512.h"
 
 namespace zelcnv::imaging::simd {
-namespace {
-
-// Comparisons give mask registers; the green ranges come from the slot tables, held in four
-// registers, with two permutes per register of pairs instead of a gather.
-struct Avx512 {
-  using I = __m512i;
-  using F = __m512;
-  using M16 = __mmask32;
-  using M32 = __mmask16;
-  using Flags = uint32_t;
-  static constexpr int kPixels = 32;
-  // Two permutes: dense pictures make every correction at once.
-  static constexpr bool kCheapGreen = true;
-
-  struct GreenTable {
-    I rangesLow, rangesHigh, chromaLow, chromaHigh;
-    __m128i shift;
-  };
-
-  static I Load(const uint8_t* p) { return _mm512_loadu_si512(p); }
-  static I Zero() { return _mm512_setzero_si512(); }
-  static I Set16(uint16_t v) { return _mm512_set1_epi16(static_cast<short>(v)); }
-  static I Set32(uint32_t v) { return _mm512_set1_epi32(static_cast<int>(v)); }
-  static F SetF(float v) { return _mm512_set1_ps(v); }
-  static I Bytes(const uint8_t (&b)[16]) {
-    return _mm512_broadcast_i32x4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b)));
-  }
-  static I And(I a, I b) { return _mm512_and_si512(a, b); }
-  static I AndNot(I a, I b) { return _mm512_andnot_si512(a, b); }
-  static I Or(I a, I b) { return _mm512_or_si512(a, b); }
-  static I Add16(I a, I b) { return _mm512_add_epi16(a, b); }
-  static I Sub16(I a, I b) { return _mm512_sub_epi16(a, b); }
-  static I Sub8(I a, I b) { return _mm512_sub_epi8(a, b); }
-  static I SubsU8(I a, I b) { return _mm512_subs_epu8(a, b); }
-  static I Add32(I a, I b) { return _mm512_add_epi32(a, b); }
-  static I Sub32(I a, I b) { return _mm512_sub_epi32(a, b); }
-  static I MulHiU16(I a, I b) { return _mm512_mulhi_epu16(a, b); }
-  static I Madd16(I a, I b) { return _mm512_madd_epi16(a, b); }
-  template <int N>
-  static I Srli16(I a) {
-    return _mm512_srli_epi16(a, N);
-  }
-  template <int N>
-  static I Slli16(I a) {
-    return _mm512_slli_epi16(a, N);
-  }
-  template <int N>
-  static I Srli32(I a) {
-    return _mm512_srli_epi32(a, N);
-  }
-  static I Shuffle(I a, I control) { return _mm512_shuffle_epi8(a, control); }
-  static I PackUs16(I a, I b) { return _mm512_packus_epi16(a, b); }
-  static F ToFloat(I a) { return _mm512_cvtepi32_ps(a); }
-  static I TruncToInt(F a) { return _mm512_cvttps_epi32(a); }
-  static F MulF(F a, F b) { return _mm512_mul_ps(a, b); }
-
-  static M16 Cmpeq16(I a, I b) { return _mm512_cmpeq_epi16_mask(a, b); }
-  static M32 Cmpeq32(I a, I b) { return _mm512_cmpeq_epi32_mask(a, b); }
-  static M16 NonZero16(I a) { return _mm512_test_epi16_mask(a, a); }
-  static I Dec16(I a, M16 lanes, I one) { return _mm512_mask_sub_epi16(a, lanes, a, one); }
-  static I OneWhere16(M16 lanes, I one) { return _mm512_maskz_mov_epi16(lanes, one); }
-  static I Keep32(I a, M32 lanes) { return _mm512_maskz_mov_epi32(lanes, a); }
-  static M32 MaskAndNot32(M32 a, M32 b) { return static_cast<M32>(~a & b); }
-  // Only whether any bit is set matters, so both widths share one word.
-  static Flags Flag16(M16 a) { return a; }
-  static Flags Flag32(M32 a) { return a; }
-  static Flags FlagOr(Flags a, Flags b) { return a | b; }
-  static bool AnyFlag(Flags a) { return a != 0; }
-
-  static GreenTable MakeGreenTable(const YuyvExactTables& t) {
-    alignas(64) uint32_t chroma[kGreenSlots];
-    for (int i = 0; i < kGreenSlots; ++i) chroma[i] = uint32_t{t.greenSlotChroma[i]} << 8;
-    return {_mm512_loadu_si512(t.greenSlotRanges), _mm512_loadu_si512(t.greenSlotRanges + 16),
-            _mm512_loadu_si512(chroma), _mm512_loadu_si512(chroma + 16),
-            _mm_cvtsi32_si128(8 + t.greenSlotShift)};
-  }
-  // The permutes read the low five bits of each index: the slot. A slot's ranges hold for the
-  // pair only when its U byte is the slot's and the pair is exact.
-  static I GreenRanges(I w, I uMasked, M32 whole, const GreenTable& g) {
-    const I slot = _mm512_srl_epi32(w, g.shift);
-    const I ranges = _mm512_permutex2var_epi32(g.rangesLow, slot, g.rangesHigh);
-    const I chroma = _mm512_permutex2var_epi32(g.chromaLow, slot, g.chromaHigh);
-    return _mm512_maskz_mov_epi32(_mm512_mask_cmpeq_epi32_mask(whole, chroma, uMasked), ranges);
-  }
-
-  // Each 128-bit lane holds eight pixels: 16 bytes in `head`, 8 in the low half of `tail`. In
-  // 64-bit pieces, head = h0 h1 | h2 h3 | h4 h5 | h6 h7 and tail = t0 - | t2 - | t4 - | t6 -; the
-  // output is h0 h1 t0 h2 h3 t2 h4 h5 | t4 h6 h7 t6.
-  static void Order(I head, I tail, I* first, __m256i* second) {
-    const I firstOrder = _mm512_set_epi64(5, 4, 10, 3, 2, 8, 1, 0);
-    const I secondOrder = _mm512_set_epi64(0, 0, 0, 0, 14, 7, 6, 12);
-    *first = _mm512_permutex2var_epi64(head, firstOrder, tail);
-    *second = _mm512_castsi512_si256(_mm512_permutex2var_epi64(head, secondOrder, tail));
-  }
-  static void StoreBgr(uint8_t* dst, I head, I tail) {
-    I first;
-    __m256i second;
-    Order(head, tail, &first, &second);
-    _mm512_storeu_si512(dst, first);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 64), second);
-  }
-  static void SubtractBgr(uint8_t* dst, I head, I tail) {
-    I first;
-    __m256i second;
-    Order(head, tail, &first, &second);
-    __m256i* q = reinterpret_cast<__m256i*>(dst + 64);
-    _mm512_storeu_si512(dst, _mm512_sub_epi8(_mm512_loadu_si512(dst), first));
-    _mm256_storeu_si256(q, _mm256_sub_epi8(_mm256_loadu_si256(q), second));
-  }
-};
-
-}  // namespace
 
 int32_t YuyvToBgr24RowsAvx512(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst,
                               ptrdiff_t dstStep, int32_t rows, int32_t pixels) {
-  const yuyv_simd::Constants<Avx512> constants(YuyvTables());
-  int32_t done = 0;
-  yuyv_simd::Mode mode = yuyv_simd::Mode::kAfterwards;
-  for (int32_t i = 0; i < rows; ++i) {
-    done = yuyv_simd::Row<Avx512>(src + i * srcStep, dst + i * dstStep, pixels, constants, &mode);
-  }
-  return done;
+  return avx512::YuyvRows<false>(src, srcStep, dst, dstStep, rows, pixels);
 }
 
 }  // namespace zelcnv::imaging::simd

@@ -12,6 +12,8 @@ namespace zelcnv::imaging::simd {
 // YUYV pixels (two bytes each, chroma pairs starting at the first) into blue, green, red.
 int32_t YuyvToBgr24RowsAvx512(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst,
                               ptrdiff_t dstStep, int32_t rows, int32_t pixels);
+int32_t YuyvToBgr24RowsAvx512Vbmi(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst,
+                                  ptrdiff_t dstStep, int32_t rows, int32_t pixels);
 int32_t YuyvToBgr24RowsAvx2(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
                             int32_t rows, int32_t pixels);
 int32_t YuyvToBgr24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,

@@ -51,6 +51,7 @@ struct Ssse3Ops {
     return _mm_srli_epi32(a, N);
   }
   static I Cmpeq16(I a, I b) { return _mm_cmpeq_epi16(a, b); }
+  static I Cmpgt16(I a, I b) { return _mm_cmpgt_epi16(a, b); }
   static I Cmpeq32(I a, I b) { return _mm_cmpeq_epi32(a, b); }
   static I Shuffle(I a, I control) { return _mm_shuffle_epi8(a, control); }
   static I PackUs16(I a, I b) { return _mm_packus_epi16(a, b); }

@@ -29,6 +29,7 @@ struct WithVectorMasks : Ops {
   // A gather costs enough that dense pictures make green's corrections apart, in the blocks that
   // may need them.
   static constexpr bool kCheapGreen = false;
+  static constexpr bool kPermutesBytes = false;
 
   static I NonZero16(I a) {
     const I zero = Ops::Cmpeq16(a, Ops::Zero());
@@ -36,7 +37,8 @@ struct WithVectorMasks : Ops {
   }
   static I Dec16(I a, I lanes, I) { return Ops::Add16(a, lanes); }
   static I OneWhere16(I lanes, I one) { return Ops::And(lanes, one); }
-  static I Keep32(I a, I lanes) { return Ops::And(a, lanes); }
+  static I OrWhere32(I a, I lanes, I b) { return Ops::Or(a, Ops::And(b, lanes)); }
+  static I Less16(I a, I b) { return Ops::Cmpgt16(b, a); }
   static I MaskAndNot32(I a, I b) { return Ops::AndNot(a, b); }
   static I Flag16(I a) { return a; }
   static I Flag32(I a) { return a; }
@@ -159,12 +161,6 @@ inline typename V::M16 RangeHits(typename V::I lumaTwice, typename V::I ranges,
   return V::NonZero16(V::SubsU8(count, V::Sub8(lumaTwice, first)));
 }
 
-// The 16-bit pixel lanes whose luma is below its pair's bound.
-template <class V>
-inline typename V::M16 Below(typename V::I luma, typename V::I bound) {
-  return V::NonZero16(V::SubsU8(bound, luma));
-}
-
 // Blue, green and red bytes of a block in output order: 16 bytes of each 128-bit lane's 24 in
 // `head`, the other 8 in the low half of `tail`.
 template <class V>
@@ -202,11 +198,12 @@ inline void ListedCorrections(typename V::I w, typename V::I luma, const Constan
   I redBelow = V::Zero(), blueBelow = V::Zero();
   for (int i = 0; i < kMaxListedChroma; ++i) {
     const typename V::M32 hit = V::Cmpeq32(k.listedIsRed[i] ? vMasked : uMasked, k.listedValue[i]);
-    redBelow = V::Or(redBelow, V::Keep32(k.listedRedBelow[i], hit));
-    if (k.anyBlue) blueBelow = V::Or(blueBelow, V::Keep32(k.listedBlueBelow[i], hit));
+    redBelow = V::OrWhere32(redBelow, hit, k.listedRedBelow[i]);
+    if (k.anyBlue) blueBelow = V::OrWhere32(blueBelow, hit, k.listedBlueBelow[i]);
   }
-  *red = Below<V>(luma, redBelow);
-  if (k.anyBlue) *blue = Below<V>(luma, blueBelow);
+  // Lumas and bounds are below 256: any 16-bit comparison orders them.
+  *red = V::Less16(luma, redBelow);
+  if (k.anyBlue) *blue = V::Less16(luma, blueBelow);
 }
 
 // The green corrections of a block, from its green exactness mask `whole`.
@@ -253,9 +250,13 @@ inline bool Block(const uint8_t* src, uint8_t* dst, const Constants<V>& k, typen
   if constexpr (kFix == Fix::kAll)
     green = V::Dec16(green, GreenCorrections<V>(w, *whole, k), k.one16);
 
-  I head, tail;
-  Interleave<V>(blue, green, red, k, &head, &tail);
-  V::StoreBgr(dst, head, tail);
+  if constexpr (V::kPermutesBytes) {
+    V::StorePacked(dst, V::PackUs16(blue, green), V::PackUs16(red, red));
+  } else {
+    I head, tail;
+    Interleave<V>(blue, green, red, k, &head, &tail);
+    V::StoreBgr(dst, head, tail);
+  }
 
   // Neutral chroma is the one exact pair with U byte 128, so it is told apart by its m.
   const typename V::Flags greenFlag = V::Flag32(V::MaskAndNot32(V::Cmpeq32(m, k.neutralM), *whole));
