@@ -35,6 +35,9 @@ class Worker {
   bool WaitForStop(uint32_t milliseconds) const;
   // For others: waits until the body has returned by itself, at most `milliseconds`.
   bool WaitEnded(uint32_t milliseconds) const;
+  // For the owner, between Start and Stop: the processor time the thread has used so far, in
+  // nanoseconds; false when no thread runs or its clock cannot be read.
+  bool CpuTimeNs(uint64_t* nanoseconds) const { return ThreadCpuTimeNs(thread_, nanoseconds); }
 
  private:
   static void Run(void* worker);

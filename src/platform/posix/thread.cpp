@@ -2,6 +2,9 @@
 #include "platform/thread.h"
 #include "platform/clock.h"
 
+#include <pthread.h>
+#include <time.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -25,6 +28,12 @@ void SignalEvent(Event* event) {
   std::lock_guard lock(event->mutex);
   event->signalled = true;
   event->changed.notify_all();
+}
+
+void ClearEvent(Event* event) {
+  if (event == nullptr) return;
+  std::lock_guard lock(event->mutex);
+  event->signalled = false;
 }
 
 bool WaitEvent(Event* event, uint32_t timeoutMs) {
@@ -65,6 +74,19 @@ void CloseThread(Thread* thread) {
   if (thread == nullptr) return;
   if (thread->thread.joinable()) thread->thread.join();
   delete thread;
+}
+
+bool ThreadCpuTimeNs(Thread* thread, uint64_t* nanoseconds) {
+  if (thread == nullptr || nanoseconds == nullptr || !thread->thread.joinable()) return false;
+  clockid_t clock{};
+  timespec used{};
+  if (pthread_getcpuclockid(thread->thread.native_handle(), &clock) != 0 ||
+      clock_gettime(clock, &used) != 0) {
+    return false;
+  }
+  *nanoseconds =
+      static_cast<uint64_t>(used.tv_sec) * 1000000000u + static_cast<uint64_t>(used.tv_nsec);
+  return true;
 }
 
 }  // namespace zelcnv::platform

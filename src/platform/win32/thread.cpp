@@ -15,6 +15,10 @@ void SignalEvent(Event* event) {
   if (event != nullptr) SetEvent(reinterpret_cast<HANDLE>(event));
 }
 
+void ClearEvent(Event* event) {
+  if (event != nullptr) ResetEvent(reinterpret_cast<HANDLE>(event));
+}
+
 bool WaitEvent(Event* event, uint32_t timeoutMs) {
   if (event == nullptr) return false;
   DWORD limit = timeoutMs == kWaitForever ? INFINITE : timeoutMs;
@@ -59,6 +63,20 @@ void CloseThread(Thread* thread) {
   // library unloaded right after would pull that code from under it.
   WaitForSingleObject(reinterpret_cast<HANDLE>(thread), INFINITE);
   CloseHandle(reinterpret_cast<HANDLE>(thread));
+}
+
+bool ThreadCpuTimeNs(Thread* thread, uint64_t* nanoseconds) {
+  if (thread == nullptr || nanoseconds == nullptr) return false;
+  FILETIME created{}, exited{}, kernel{}, user{};
+  if (!GetThreadTimes(reinterpret_cast<HANDLE>(thread), &created, &exited, &kernel, &user)) {
+    return false;
+  }
+  // 100-nanosecond units.
+  auto units = [](const FILETIME& t) {
+    return static_cast<uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime;
+  };
+  *nanoseconds = (units(kernel) + units(user)) * 100u;
+  return true;
 }
 
 }  // namespace zelcnv::platform

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
 #include <thread>
 
 #include "camera/call_turn.h"
@@ -48,6 +49,48 @@ TEST(WorkerTest, ABodyThatEndsByItselfIsSeenEndedAndCollectedByTheNextStart) {
   }
   worker.Stop();
   EXPECT_EQ(runs.load(), 3);
+}
+
+// Processor time is read from the worker's own thread: a body that computes gains it, one that
+// waits does not, and there is nothing to read before a start or after the stop.
+TEST(WorkerTest, ProcessorTimeIsTheWorkersThreadsOwn) {
+  struct Body {
+    platform::Worker* worker = nullptr;
+    std::atomic<uint64_t> sink{0};
+  };
+  auto compute = [](void* context) {
+    auto& b = *static_cast<Body*>(context);
+    uint64_t x = 1;
+    while (!b.worker->StopRequested()) {
+      for (int i = 0; i < 100000; ++i) x = x * 6364136223846793005u + 1442695040888963407u;
+      b.sink.store(x, std::memory_order_relaxed);
+    }
+  };
+  auto wait = [](void* context) {
+    static_cast<Body*>(context)->worker->WaitForStop(platform::kWaitForever);
+  };
+  Body busyBody, idleBody;
+  platform::Worker busy, idle;
+  busyBody.worker = &busy;
+  idleBody.worker = &idle;
+  uint64_t used = 0;
+  EXPECT_FALSE(busy.CpuTimeNs(&used)) << "no thread yet";
+  ASSERT_TRUE(idle.Start(wait, &idleBody));
+  ASSERT_TRUE(busy.Start(compute, &busyBody));
+  // Past several clock ticks of the coarsest thread clocks (Windows counts in ticks).
+  constexpr uint64_t kEnough = 100'000'000;
+  uint64_t busyUsed = 0, idleUsed = 0;
+  do {
+    ASSERT_TRUE(busy.CpuTimeNs(&busyUsed));
+  } while (busyUsed < kEnough);
+  ASSERT_TRUE(idle.CpuTimeNs(&idleUsed));
+  EXPECT_LT(idleUsed, busyUsed / 4) << "the waiting thread's own time, not the caller's";
+  uint64_t later = 0;
+  ASSERT_TRUE(busy.CpuTimeNs(&later));
+  EXPECT_GE(later, busyUsed);
+  busy.Stop();
+  idle.Stop();
+  EXPECT_FALSE(busy.CpuTimeNs(&used)) << "stopped";
 }
 
 TEST(CallTurnTest, TurnsAreTakenInTurnReenteredByTheirHolderAndGivenAwayWhileSuspended) {
