@@ -31,22 +31,25 @@ int SourceLine(const FrameGeometry& g, int row) {
 
 }  // namespace
 
-void CVXMSdkLib::CopyFrame(uint8_t* output, const uint8_t* raw) {
+FieldRows CVXMSdkLib::RowsOf(const uint8_t* raw) const {
   const FrameGeometry& g = geometry_;
-  const size_t b = static_cast<size_t>(BytesPerSample());
-  const size_t pitchBytes = b * static_cast<size_t>(g.pitch);
-  const size_t rowBytes = b * static_cast<size_t>(g.frameWidth);
-  const uint8_t* line = raw + b * (static_cast<size_t>(g.fieldStart) * g.pitch + g.windowStart);
-  // From a field-1 line, the field-2 line of the next picture row lies one field minus one line on.
-  const size_t fieldOffset = pitchBytes * static_cast<size_t>(g.fieldLines - 1);
-  for (int i = 0; i < g.frameHeight; ++i) {
-    if (i % 2 == 0) {
-      std::memcpy(output, line, rowBytes);
-      line += pitchBytes;
-    } else {
-      std::memcpy(output, line + fieldOffset, rowBytes);
-    }
-    output += rowBytes;
+  FieldRows rows;
+  rows.bytesPerSample = BytesPerSample();
+  const size_t b = static_cast<size_t>(rows.bytesPerSample);
+  rows.pitchBytes = b * static_cast<size_t>(g.pitch);
+  rows.width = g.frameWidth;
+  rows.height = g.frameHeight;
+  rows.field[0] = raw + b * (static_cast<size_t>(g.fieldStart) * g.pitch + g.windowStart);
+  rows.field[1] = rows.field[0] + rows.pitchBytes * static_cast<size_t>(g.fieldLines);
+  return rows;
+}
+
+void CVXMSdkLib::CopyFrame(uint8_t* output, const uint8_t* raw) {
+  const FieldRows rows = RowsOf(raw);
+  const size_t rowBytes =
+      static_cast<size_t>(rows.bytesPerSample) * static_cast<size_t>(rows.width);
+  for (int32_t i = 0; i < rows.height; ++i, output += rowBytes) {
+    std::memcpy(output, rows.Row(i), rowBytes);
   }
 }
 
@@ -114,6 +117,14 @@ LibStatus CVXMSdkLib::Dispatch(uint8_t* output, size_t capacity, const uint8_t* 
 LibStatus CVXMSdkLib::DecodeSingleFrame(uint8_t* output, size_t capacity, int colour, int reserved,
                                         int selector) {
   return Dispatch(output, capacity, frameBuffer_, colour, reserved, selector);
+}
+
+LibStatus CVXMSdkLib::HeldRingFrame(FieldRows* rows) const {
+  const uint8_t* slot = ring_.ReadSlot();
+  if (rows == nullptr || slot == nullptr) return kStatusNullPointer;
+  if (DecodedBytes(kSelectorCopyFrame) == 0) return kStatusBadRegion;
+  *rows = RowsOf(slot);
+  return kStatusOk;
 }
 
 LibStatus CVXMSdkLib::DecodeRingFrame(uint8_t* output, size_t capacity, int colour, int reserved,

@@ -39,6 +39,10 @@ void FrameRing::Publish() {
   writeIndex_.store(index, std::memory_order_release);
 }
 
+bool FrameRing::HasNewFrame() const {
+  return writeIndex_.load(std::memory_order_acquire) != readIndex_.load();
+}
+
 bool FrameRing::TakeNewest() {
   int32_t w = writeIndex_.load(std::memory_order_acquire);
   int32_t r = readIndex_.load();

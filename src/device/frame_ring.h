@@ -38,6 +38,8 @@ class FrameRing {
   // Reader: moves to the newest complete slot; false when nothing was published since the last
   // take.
   [[nodiscard]] bool TakeNewest();
+  // Reader: whether TakeNewest would find a slot published since the last take.
+  bool HasNewFrame() const;
   // The slot the reader holds, or null when its index lies outside the ring.
   const uint8_t* ReadSlot() const;
   // Done with the held slot (ReadSlot was not null): the reader names the next one, which the

@@ -34,6 +34,7 @@ void RunTransferLoop(TransferBlock& block) {
       if (result != kTransferOk || moved != length) status = kStatusFrameFailed;
       ++count;
       ring.Publish();  // a failed frame still advances the ring, as it does the count
+      platform::SignalEvent(block.published);
     }
     elapsed = platform::TickCountMs() - start;
     platform::CloseDeviceFile(device);
@@ -45,6 +46,7 @@ void RunTransferLoop(TransferBlock& block) {
   // `failed` before `stopped`: a poll must never see a failed thread as merely stopped.
   block.failed.store(status == kStatusFrameFailed ? 1 : 0);
   block.stopped.store(1);
+  platform::SignalEvent(block.published);
 }
 
 }  // namespace
@@ -57,12 +59,15 @@ LibStatus CVXMSdkLib::StartTransfer() {
   if (transfer_.stopped.load() == 0) return kStatusAlreadyRunning;
   ReleaseEndedThread();
   if (!ring_.Allocated() || geometry_.samplesPerFrame <= 0) return kStatusNoMemory;
+  if (frameEvent_.load() == nullptr) frameEvent_.store(platform::CreateManualEvent());
+  if (frameEvent_.load() == nullptr) return kStatusNoMemory;
 
   transfer_.transferLength = FrameBytes();
   transfer_.devicePath = devicePath_;
   transfer_.failed.store(0);
   transfer_.status.store(kStatusOk);
   transfer_.ring = &ring_;
+  transfer_.published = frameEvent_.load();
   ring_.Rewind();
   transfer_.stopped.store(0);
   if (!transferWorker_.Start(TransferThreadEntry, &transfer_, true)) {
@@ -101,6 +106,23 @@ PollResult CVXMSdkLib::PollFrame() {
   if (transfer_.failed.load() == 1) return kPollTransferFailed;
   if (transfer_.stopped.load() == 1) return kPollNotRunning;
   return ring_.TakeNewest() ? kPollNewFrame : kPollNoNewFrame;
+}
+
+bool CVXMSdkLib::WaitFrame(uint32_t timeoutMs) {
+  // Cleared before the conditions are read: whatever the transfer thread publishes from here on
+  // signals again.
+  platform::Event* event = frameEvent_.load();
+  platform::ClearEvent(event);
+  if (event == nullptr || frameWaitsStopped_.load() || transfer_.stopped.load() == 1 ||
+      ring_.HasNewFrame()) {
+    return true;
+  }
+  return platform::WaitEvent(event, timeoutMs);
+}
+
+void CVXMSdkLib::StopFrameWaits(bool stop) {
+  frameWaitsStopped_.store(stop);
+  if (stop) platform::SignalEvent(frameEvent_.load());
 }
 
 LibStatus CVXMSdkLib::ReadSingleFrame() {

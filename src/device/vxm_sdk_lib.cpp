@@ -15,6 +15,7 @@ CVXMSdkLib::CVXMSdkLib(int slotCount) : ring_(slotCount) {
 
 CVXMSdkLib::~CVXMSdkLib() {
   StopTransfer();
+  platform::CloseEvent(frameEvent_.load());
   FreeFrameMemory();
   if (singleFrameHandle_ != nullptr) platform::CloseDeviceFile(singleFrameHandle_);
 }

@@ -27,6 +27,8 @@ struct TransferBlock {
   std::atomic<int32_t> stopped{1};
   std::atomic<int32_t> failed{0};
   FrameRing* ring = nullptr;
+  // Signalled after each published frame and once the thread has ended.
+  platform::Event* published = nullptr;
   int32_t useAlternateCodes = 0;
   const char* devicePath = nullptr;
 };
@@ -53,6 +55,22 @@ struct FrameGeometry {
   int32_t bufferLines = 0;
   int32_t frameSamples = 0;
   int32_t samplesPerFrame = 0;  // frameSamples rounded up to whole blocks
+};
+
+// Where the rows of the picture a raw frame weaves lie in it: picture row 2k is row k of field 1,
+// row 2k + 1 row k of field 2; rows of a field lie `pitchBytes` apart.
+struct FieldRows {
+  const uint8_t* field[2] = {nullptr, nullptr};  // picture rows 0 and 1
+  size_t pitchBytes = 0;
+  int32_t width = 0;   // pixels of a row
+  int32_t height = 0;  // picture rows, both fields together
+  int32_t bytesPerSample = 0;
+
+  // Rows of field 0 (the picture's even rows) or 1 (its odd rows).
+  int32_t Rows(int which) const { return which == 0 ? (height + 1) / 2 : height / 2; }
+  const uint8_t* Row(int32_t pictureRow) const {
+    return field[pictureRow % 2] + static_cast<size_t>(pictureRow / 2) * pitchBytes;
+  }
 };
 
 // Decode dispatch: the converter always decodes through its video decoder (YUV path).
@@ -99,11 +117,23 @@ class CVXMSdkLib {
   // The transfer thread's final status (kStatusOk when none had to be stopped).
   LibStatus StopTransfer();
   [[nodiscard]] PollResult PollFrame();
+  // The consumer's wait for something to poll: returns once a frame it has not taken is
+  // published, the transfer thread is not running (ended by itself, stopped or not started), or
+  // frame waits are stopped; false when `timeoutMs` passed first. One consumer at a time.
+  bool WaitFrame(uint32_t timeoutMs);
+  // While stopped, WaitFrame returns at once; stopping wakes a consumer waiting now. From any
+  // thread; a stream's owner stops the waits before it stops the consumer and lets them go on
+  // before it starts one.
+  void StopFrameWaits(bool stop);
   [[nodiscard]] LibStatus ReadSingleFrame();
   bool TransferRunning() const { return transfer_.stopped.load() == 0; }
   // Waits until the transfer thread has ended by itself (true) or `timeoutMs` passed.
   [[nodiscard]] bool WaitTransferEnded(uint32_t timeoutMs);
   uint32_t LastTransferTicks() const { return lastTransferTicks_; }
+  // The transfer thread's processor time so far (Worker::CpuTimeNs); false when none runs.
+  bool TransferThreadCpuNs(uint64_t* nanoseconds) const {
+    return transferWorker_.CpuTimeNs(nanoseconds);
+  }
 
   // Decoding a raw frame (layout of the current geometry) into a picture.
   // BGR24 of an inclusive region, rows alternating between the fields: kStatusOk,
@@ -124,6 +154,13 @@ class CVXMSdkLib {
                                           int reserved, int selector);
   // Bytes a decode with `selector` writes for the current geometry and sample width.
   size_t DecodedBytes(int selector) const;
+  // The picture rows of the slot the ring's reader holds (after PollFrame found a new frame), for
+  // a consumer that reads them in place instead of a woven copy: kStatusNullPointer when the
+  // reader holds no slot, kStatusBadRegion for a geometry without pixels. The slot stays the
+  // reader's, untouched by the transfer thread, until ReleaseRingFrame.
+  [[nodiscard]] LibStatus HeldRingFrame(FieldRows* rows) const;
+  // Done with the slot HeldRingFrame described (as DecodeRingFrame is when it has woven it).
+  void ReleaseRingFrame() { ring_.ReleaseRead(); }
 
   TransferBlock& Transfer() { return transfer_; }
   FrameRing& Ring() { return ring_; }
@@ -140,6 +177,8 @@ class CVXMSdkLib {
   platform::DeviceFile* OpenDevice() const;
   LibStatus Dispatch(uint8_t* output, size_t capacity, const uint8_t* raw, int colour, int reserved,
                      int selector);
+  // The picture rows of `raw` under the current geometry and sample width.
+  FieldRows RowsOf(const uint8_t* raw) const;
 
   FrameGeometry geometry_;
   int32_t interlaced_ = 0;
@@ -162,6 +201,9 @@ class CVXMSdkLib {
 
   TransferBlock transfer_;
   platform::Worker transferWorker_;
+  // Made by the first transfer start (a consumer may wait already); lives as long as this object.
+  std::atomic<platform::Event*> frameEvent_{nullptr};
+  std::atomic<bool> frameWaitsStopped_{false};
   uint32_t lastTransferTicks_ = 0;
 
   platform::DeviceFile* singleFrameHandle_ = nullptr;

@@ -62,6 +62,41 @@ TEST_F(FrameDecodeTest, RingDecodeAdvancesTheReadIndexButNotOnNullOutput) {
   EXPECT_EQ(std::memcmp(out.data(), lib_.Ring().Slot(last) + 2 * (12 * 780 + 88), 1280), 0);
 }
 
+// A consumer reading the held slot in place finds every row the weave would have copied, and the
+// slot stays held until it lets go.
+TEST_F(FrameDecodeTest, HeldRingFrameNamesTheRowsTheWeaveCopies) {
+  const int slot = 4;
+  for (int b : {2, 1}) {
+    lib_.SetSampleWidth(b == 2);
+    FillSynthetic(lib_.Ring().Slot(slot), 2 * lib_.SamplesPerFrame());
+    lib_.Ring().SetReadIndex(slot);
+    FieldRows rows;
+    ASSERT_EQ(lib_.HeldRingFrame(&rows), kStatusOk);
+    EXPECT_EQ(lib_.Ring().ReadIndex(), slot) << "still held";
+    ASSERT_EQ(rows.width, 640);
+    ASSERT_EQ(rows.height, 480);
+    ASSERT_EQ(rows.bytesPerSample, b);
+    EXPECT_EQ(rows.Rows(0) + rows.Rows(1), 480);
+    EXPECT_EQ(rows.Row(0), lib_.Ring().Slot(slot) + b * (12 * 780 + 88)) << "line 12, sample 88";
+    EXPECT_EQ(rows.Row(1), rows.Row(0) + b * 780 * 263) << "line 275";
+
+    std::vector<uint8_t> woven(640 * 480 * b);
+    ASSERT_EQ(lib_.DecodeRingFrame(woven.data(), woven.size(), 0, 0, kSelectorCopyFrame),
+              kStatusOk);
+    for (int row = 0; row < 480; ++row) {
+      ASSERT_EQ(std::memcmp(rows.Row(row), &woven[size_t(row) * 640 * b], 640 * b), 0) << row;
+    }
+  }
+  lib_.Ring().SetReadIndex(slot);
+  lib_.ReleaseRingFrame();
+  EXPECT_EQ(lib_.Ring().ReadIndex(), slot + 1) << "let go: the reader names the next slot";
+  lib_.Ring().SetReadIndex(lib_.Ring().SlotCount());
+  FieldRows none;
+  EXPECT_EQ(lib_.HeldRingFrame(&none), kStatusNullPointer) << "no slot held";
+  EXPECT_EQ(none.field[0], nullptr);
+  EXPECT_EQ(lib_.HeldRingFrame(nullptr), kStatusNullPointer);
+}
+
 TEST_F(FrameDecodeTest, RegionMustLieInsideTheFrame) {
   std::vector<uint8_t> out(640 * 480 * 3);
   const uint8_t* raw = lib_.SingleFrameBuffer();

@@ -145,6 +145,35 @@ TEST_F(TransferThreadTest, PollReportsNoFrameUntilTheFirstTransferThenTheNewestS
   EXPECT_GT(lib_.Transfer().transferCount.load(), 3);
 }
 
+// The consumer's wait ends for a frame it has not taken, for the transfer thread's end and for a
+// stop of the waits; otherwise it lasts its time.
+TEST_F(TransferThreadTest, FrameWaitsEndWithANewFrameTheThreadsEndOrAStop) {
+  Attach("timing=manual");
+  EXPECT_TRUE(lib_.WaitFrame(platform::kWaitForever)) << "no transfer: nothing to wait for";
+  ASSERT_EQ(lib_.StartTransfer(), kStatusOk);
+  EXPECT_FALSE(lib_.WaitFrame(20)) << "nothing published";
+
+  std::thread release([] { ZelSim_InjectFault(kDevice, "release=1"); });
+  EXPECT_TRUE(lib_.WaitFrame(60000));
+  release.join();
+  EXPECT_EQ(lib_.PollFrame(), kPollNewFrame);
+  lib_.ReleaseRingFrame();  // the consumer is done with it
+  EXPECT_FALSE(lib_.WaitFrame(20)) << "the frame was taken";
+
+  std::thread stop([this] { lib_.StopFrameWaits(true); });
+  EXPECT_TRUE(lib_.WaitFrame(60000)) << "woken by the stop";
+  stop.join();
+  EXPECT_TRUE(lib_.WaitFrame(platform::kWaitForever)) << "stopped: at once";
+  lib_.StopFrameWaits(false);
+  EXPECT_FALSE(lib_.WaitFrame(20));
+
+  ASSERT_EQ(ZelSim_InjectFault(kDevice, "unplug"), 1);
+  EXPECT_TRUE(lib_.WaitFrame(60000)) << "woken by the thread's end";
+  ASSERT_TRUE(lib_.WaitTransferEnded(20000));
+  EXPECT_EQ(lib_.PollFrame(), kPollTransferFailed);
+  EXPECT_EQ(lib_.StopTransfer(), kStatusFrameFailed);
+}
+
 TEST_F(TransferThreadTest, ShortTransferEndsTheThreadAndStopReportsItOnce) {
   Attach("timing=free");
   ASSERT_EQ(ZelSim_InjectFault(kDevice, "short=1"), 1);
