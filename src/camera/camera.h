@@ -109,6 +109,16 @@ class CZelCam {
   int RecordW(const char16_t* fileName, int32_t durationMs, int32_t showWindow);
 
   device::CZelCnvSdk* Device() { return device_.get(); }
+  // The processor time, in nanoseconds, that this handle's running threads have used so far; a
+  // thread not running counts 0. For measurements on the application's thread while a stream
+  // runs.
+  struct ThreadCpu {
+    uint64_t preview = 0;
+    uint64_t transfer = 0;
+    uint64_t recorder = 0;
+    uint64_t Total() const { return preview + transfer + recorder; }
+  };
+  ThreadCpu ThreadCpuTimes() const;
   // Exports on this object take turns; one thread may re-enter (through its window procedure).
   CallTurn& Turn() { return turn_; }
 
@@ -149,6 +159,10 @@ class CZelCam {
   // Converts the native frame into the output picture and publishes it; returns that picture,
   // which the converting thread may go on reading.
   const imaging::FrameBitmap& ConvertToOutput();
+  // The preview thread's frame: the ring slot the poll took, woven (or converted field by field)
+  // straight into the back output picture. False, the picture left as it was, when the slot is
+  // not there or does not match the picture.
+  [[nodiscard]] bool TakeRingFrame();
   [[nodiscard]] bool CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* destination,
                              int32_t size);
   // The mode of the image a copy or a save reads: the one the output pictures were made for, or
@@ -200,6 +214,7 @@ class CZelCam {
   std::atomic<int32_t> callbackTopDown_{0};
   // Outlives this object (frame_record.h); null only when memory ran out.
   FrameInfo* frameInfo_ = nullptr;
+  uint32_t lastPollMs_ = 0;  // preview thread
   int32_t fpsTenths_ = 0;
   int32_t fpsFrameCount_ = 0;
   uint32_t fpsWindowStart_ = 0;

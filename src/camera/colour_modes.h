@@ -36,8 +36,12 @@ struct ColourModeTraits {
   // The native frame: grey samples (8 bits, one-byte samples) or YUYV pairs (16 bits).
   uint16_t nativeBits;
   bool twoByteSamples;
-  // Native frame (top row first) to the output picture (bottom row first).
+  // Native frame (top row first) to the output picture (bottom row first): a flipping kernel,
+  // which the stream also runs on each field of a raw frame in place.
   imaging::BlitKernel toOutput;
+  // The output picture holds the native samples themselves, rows flipped: the stream weaves the
+  // raw frame's fields straight into it.
+  bool outputIsNative;
   // The preview window shows the output picture itself (null), or the 24-bit colour picture
   // (kShownBitmap) that this fills from it.
   imaging::BlitKernel toShown;
@@ -51,19 +55,19 @@ struct ColourModeTraits {
 };
 
 constexpr ColourModeTraits kColourModes[kColourModeCount] = {
-    {8, 8, false, imaging::CopyGray8Flip, nullptr, 8, imaging::StretchGray8,
+    {8, 8, false, imaging::CopyGray8Flip, true, nullptr, 8, imaging::StretchGray8,
      RecordConversion::kThroughColourTable, nullptr},
     // The application receives the YUYV pairs; the window, stills and recordings show the
     // colour picture they carry.
-    {16, 16, true, imaging::CopyYuv16Flip, imaging::YuyvToBgr24, 24, imaging::StretchColor24,
+    {16, 16, true, imaging::CopyYuv16Flip, true, imaging::YuyvToBgr24, 24, imaging::StretchColor24,
      RecordConversion::kColourFromYuyv, imaging::YuyvToBgr24Flip},
-    {24, 16, true, imaging::YuyvToBgr24Flip, nullptr, 24, imaging::StretchColor24,
+    {24, 16, true, imaging::YuyvToBgr24Flip, false, nullptr, 24, imaging::StretchColor24,
      RecordConversion::kColour24, nullptr},
-    {32, 16, true, imaging::YuyvToBgrx32Flip, imaging::CopyColor24, 24, imaging::StretchColor24,
-     RecordConversion::kColour24, nullptr},
-    {48, 16, true, imaging::YuyvToBgr48Flip, imaging::Color48ToColor24, 24, imaging::StretchColor24,
-     RecordConversion::kColourFromWords, nullptr},
-    {64, 16, true, imaging::YuyvToBgra64Flip, imaging::Color48ToColor24, 24,
+    {32, 16, true, imaging::YuyvToBgrx32Flip, false, imaging::CopyColor24, 24,
+     imaging::StretchColor24, RecordConversion::kColour24, nullptr},
+    {48, 16, true, imaging::YuyvToBgr48Flip, false, imaging::Color48ToColor24, 24,
+     imaging::StretchColor24, RecordConversion::kColourFromWords, nullptr},
+    {64, 16, true, imaging::YuyvToBgra64Flip, false, imaging::Color48ToColor24, 24,
      imaging::StretchColor24, RecordConversion::kColourFromWords, nullptr},
 };
 
@@ -80,7 +84,16 @@ constexpr int ModeIndexOfBits(int bitsPerPixel) {
   return -1;
 }
 
+// A mode whose output picture holds the native samples has pixels of their size.
+constexpr bool NativeOutputsMatch() {
+  for (const ColourModeTraits& mode : kColourModes) {
+    if (mode.outputIsNative && mode.bitsPerPixel != mode.nativeBits) return false;
+  }
+  return true;
+}
+
 static_assert(ModeIndexOfBits(24) == kDefaultColourMode);
+static_assert(NativeOutputsMatch());
 static_assert(kColourModes[kMode64].bitsPerPixel == 64);
 
 }  // namespace zelcnv::camera

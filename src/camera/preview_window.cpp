@@ -78,11 +78,16 @@ void PreviewWindow::Close() {
   className_[0] = '\0';
 }
 
+bool PreviewWindow::OnScreen() const {
+  void* window = window_.load();
+  return window != nullptr && dc_.load() != nullptr && platform::IsWindowOnScreen(window);
+}
+
 void PreviewWindow::FitDisplay(uint16_t bits) {
   void* window = window_.load();
   int32_t width = 0, height = 0;
   if (window != nullptr && dc_.load() != nullptr && display_ != nullptr &&
-      platform::IsWindowShown(window) && platform::GetClientSize(window, &width, &height) &&
+      platform::IsWindowOnScreen(window) && platform::GetClientSize(window, &width, &height) &&
       width > 0 && height > 0) {
     display_->Create(width, height, bits);
   }
@@ -93,7 +98,7 @@ void PreviewWindow::Draw(const imaging::FrameBitmap& picture, uint16_t displayBi
   void* window = window_.load();
   platform::SurfaceDc* dc = dc_.load();
   int32_t width = 0, height = 0;
-  if (window == nullptr || dc == nullptr || !platform::IsWindowShown(window) ||
+  if (window == nullptr || dc == nullptr || !platform::IsWindowOnScreen(window) ||
       !platform::GetClientSize(window, &width, &height) || width <= 0 || height <= 0) {
     return;
   }

@@ -37,12 +37,14 @@ class PreviewWindow {
   // Releases the device context, destroys the window and unregisters its class.
   void Close();
   bool Exists() const { return window_.load() != nullptr; }
+  // A window with its device context whose drawing can be seen (platform::IsWindowOnScreen).
+  bool OnScreen() const;
 
   // The display picture sized to the client area, when the window is shown (stream preparation).
   void FitDisplay(uint16_t bits);
   // Draws `picture` into the client area: copied 1:1 when it fits, otherwise scaled with
-  // `stretch` through the display picture (`displayBits` deep). Nothing for a hidden, empty or
-  // closed window.
+  // `stretch` through the display picture (`displayBits` deep). Nothing for a closed or empty
+  // window, or one not on screen.
   void Draw(const imaging::FrameBitmap& picture, uint16_t displayBits,
             imaging::StretchKernel stretch);
 

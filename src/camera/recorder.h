@@ -45,6 +45,9 @@ class Recorder {
   // has not taken the last frame yet.
   void Offer(const imaging::FrameBitmap& output, RecordConversion conversion);
 
+  // The recorder thread's processor time so far (Worker::CpuTimeNs); false when none runs.
+  bool ThreadCpuNs(uint64_t* nanoseconds) const { return worker_.CpuTimeNs(nanoseconds); }
+
  private:
   static void ThreadEntry(void* recorder);
   void Loop();

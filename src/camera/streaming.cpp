@@ -60,6 +60,7 @@ bool CZelCam::StartStreaming() {
   if (state == kStreamArmed) return Fail(kErrNotReady);
   if (!PrepareStream()) return Fail(kErrNotReady);
   previewRun_.store(1);
+  device_->StopFrameWaits(false);
   if (!previewWorker_.Start(&CZelCam::PreviewThreadEntry, this)) {
     StopStreaming();
     return Fail(kErrThread);
@@ -75,7 +76,8 @@ bool CZelCam::StartStreaming() {
 bool CZelCam::StopStreaming() {
   if (!device_) return Fail(kErrNotReady);
   previewRun_.store(0);
-  // Whatever the wait between polls, the thread leaves at once instead of finishing it.
+  // Whatever the thread waits for (a frame, the interval between polls), it leaves at once.
+  device_->StopFrameWaits(true);
   previewWorker_.Stop();
   // No more frames come: a recording ends with what it has.
   recorder_.Stop();
@@ -121,6 +123,14 @@ int CZelCam::Close() {
   return 1;
 }
 
+CZelCam::ThreadCpu CZelCam::ThreadCpuTimes() const {
+  ThreadCpu times;
+  if (!previewWorker_.CpuTimeNs(&times.preview)) times.preview = 0;
+  if (!device_ || !device_->TransferThreadCpuNs(&times.transfer)) times.transfer = 0;
+  if (!recorder_.ThreadCpuNs(&times.recorder)) times.recorder = 0;
+  return times;
+}
+
 void CZelCam::PreviewThreadEntry(void* camera) {
   static_cast<CZelCam*>(camera)->PreviewLoop();
 }
@@ -132,14 +142,21 @@ void CZelCam::PostFrameNotify(uintptr_t wParam, intptr_t lParam) {
 }
 
 void CZelCam::PreviewLoop() {
-  imaging::FrameBitmap& native = *bitmaps_[kNativeBitmap];
-  const size_t nativeBytes = size_t(native.Stride()) * size_t(native.Height());
+  lastPollMs_ = platform::TickCountMs();
   while (previewRun_.load() != 0) {
-    // A damaged stored interval below 0 would be an endless wait on Windows. A stop cuts the
-    // wait short.
-    const int32_t wait = waitTime_.load();
-    if (previewWorker_.WaitForStop(static_cast<uint32_t>(wait > 0 ? wait : 0))) continue;
+    // Asleep until there is something to poll: a frame, the transfer thread's end, or a stop.
+    device_->WaitFrame(platform::kWaitForever);
     if (previewRun_.load() != 1) continue;
+    // At most one poll per wait time: the rest of it since the last poll, cut short by a stop. A
+    // damaged stored interval below 0 would be an endless wait on Windows.
+    const int32_t wait = waitTime_.load();
+    const uint32_t since = platform::TickCountMs() - lastPollMs_;
+    if (wait > 0 && since < static_cast<uint32_t>(wait) &&
+        previewWorker_.WaitForStop(static_cast<uint32_t>(wait) - since)) {
+      continue;
+    }
+    if (previewRun_.load() != 1) continue;
+    lastPollMs_ = platform::TickCountMs();
     const device::PollResult poll = device_->PollFrame();
     // A transfer thread that is no longer running while the stream is on ended by itself: it
     // could not open the converter (unplugged before the start). Without this the stream would
@@ -155,17 +172,51 @@ void CZelCam::PreviewLoop() {
       break;
     }
     if (poll != device::kPollNewFrame) continue;
-    if (device_->DecodeRingFrame(native.Bits(), nativeBytes, 0, 0, kDecodeSelector) !=
-        device::kStatusOk) {
+    if (!TakeRingFrame()) {
       errors_.Push(kErrCapture);
       PostFrameNotify(0, kErrCapture);
       continue;
     }
-    const imaging::FrameBitmap& output = ConvertToOutput();
+    const imaging::FrameBitmap& output = output_.Publish();
     recorder_.Offer(output, StreamMode()->record);
     DrawFrame(output);
-    DeliverFrame(output, native.Width(), native.Height());
+    DeliverFrame(output, output.Width(), output.Height());
   }
+}
+
+bool CZelCam::TakeRingFrame() {
+  device::FieldRows rows;
+  const device::LibStatus held = device_->HeldRingFrame(&rows);
+  if (held == device::kStatusNullPointer) return false;
+  const ColourModeTraits& mode = *StreamMode();
+  imaging::FrameBitmap& out = output_.Back();
+  // A picture sized for an earlier geometry is never written past.
+  const bool fits = held == device::kStatusOk && rows.width == out.Width() &&
+                    rows.height == out.Height() && rows.bytesPerSample * 8 == mode.nativeBits;
+  if (fits && mode.outputIsNative) {
+    // Picture row p is memory row height - 1 - p of the bottom-up picture.
+    const size_t rowBytes = size_t(rows.bytesPerSample) * size_t(rows.width);
+    uint8_t* row = out.Bits() + size_t(out.Stride()) * size_t(rows.height - 1);
+    for (int32_t p = 0; p < rows.height; ++p, row -= out.Stride()) {
+      std::memcpy(row, rows.Row(p), rowBytes);
+    }
+  } else if (fits) {
+    // Each field's rows are every second row of the picture: the flipping kernel writes a
+    // field's last row into the lowest memory row of its own.
+    const imaging::ConstPlane fieldPlane[2] = {
+        {rows.field[0], static_cast<int32_t>(rows.pitchBytes), uint16_t(rows.bytesPerSample)},
+        {rows.field[1], static_cast<int32_t>(rows.pitchBytes), uint16_t(rows.bytesPerSample)}};
+    for (int field = 0; field < 2; ++field) {
+      const int32_t count = rows.Rows(field);
+      if (count == 0) continue;
+      const int32_t lowest = rows.height - 1 - field - 2 * (count - 1);
+      const imaging::Plane dst{out.Bits() + size_t(out.Stride()) * size_t(lowest), 2 * out.Stride(),
+                               out.BytesPerPixel()};
+      mode.toOutput(dst, fieldPlane[field], {0, 0, rows.width, count}, 0, 0);
+    }
+  }
+  device_->ReleaseRingFrame();
+  return fits;
 }
 
 void CZelCam::DeliverFrame(const imaging::FrameBitmap& output, int32_t width, int32_t height) {
@@ -207,8 +258,8 @@ const imaging::FrameBitmap& CZelCam::ConvertToOutput() {
 }
 
 void CZelCam::DrawFrame(const imaging::FrameBitmap& output) {
-  // Without a window there is nothing to prepare a picture for.
-  if (!window_.Exists()) return;
+  // Without a window that can be seen there is nothing to prepare a picture for.
+  if (!window_.OnScreen()) return;
   const ColourModeTraits& mode = *StreamMode();
   const imaging::FrameBitmap* shown = &output;
   if (mode.toShown != nullptr) {

@@ -1,6 +1,7 @@
 // The window the library shows live video in: its class, creation, device context, client size
 // and visibility. Win32: USER. POSIX: off-screen windows whose device context is a software
-// surface of the client size, so drawing behaves as it does on screen.
+// surface of the client size, so drawing behaves as it does on screen; as no screen shows them,
+// the library draws nothing into them.
 #pragma once
 
 #include <cstdint>
@@ -45,5 +46,8 @@ void ReleaseWindowDc(void* window, SurfaceDc* dc);
 // False (and 0 x 0) for a destroyed or unknown window.
 bool GetClientSize(void* window, int32_t* width, int32_t* height);
 bool IsWindowShown(void* window);
+// Whether what is drawn into the window can be seen on a screen: shown, its parents too, and not
+// minimised. POSIX windows are off-screen, so never.
+bool IsWindowOnScreen(void* window);
 
 }  // namespace zelcnv::platform

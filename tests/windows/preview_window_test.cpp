@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <set>
@@ -215,6 +216,33 @@ TEST_F(PreviewWindowTest, ChildWindowTakesThePlaceAndSizeGiven) {
 
   EXPECT_EQ(Close(), 1);
   EXPECT_EQ(GetDlgItem(parent, kPreviewControlId), nullptr);
+  DestroyWindow(parent);
+}
+
+// A window nobody can see costs no drawing, yet every frame still reaches the buffer; once shown,
+// the next frame is drawn.
+TEST_F(PreviewWindowTest, AHiddenWindowStillGetsEveryFrameAndIsDrawnOnceShown) {
+  HWND parent = CreateTopWindow("hidden parent", WS_OVERLAPPEDWINDOW, 800, 600);
+  ASSERT_NE(parent, nullptr);
+  ASSERT_EQ(ZelCam_SetPreviewWindow(handle_, parent, 0, 0, width_, height_), 1);
+  ASSERT_EQ(StartWithBuffer(), 1);
+  HWND child = GetDlgItem(parent, kPreviewControlId);
+  ASSERT_NE(child, nullptr);
+  EXPECT_FALSE(IsWindowVisible(child));
+  const int x = width_ / 2, y = height_ / 2;
+  for (int i = 0; i < 2; ++i) {
+    std::fill(buffer_.begin(), buffer_.end(), uint8_t{0});
+    NextFrame();
+    EXPECT_NE(FramePixel(x, y), RGB(0, 0, 0)) << "frame " << i << " reached the buffer";
+  }
+  ShowWindow(parent, SW_SHOW);
+  RedrawWindow(parent, nullptr, nullptr,
+               RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  NextFrame();
+  HDC dc = GetDC(child);
+  EXPECT_EQ(GetPixel(dc, x, y), FramePixel(x, y));
+  ReleaseDC(child, dc);
+  EXPECT_EQ(Close(), 1);
   DestroyWindow(parent);
 }
 

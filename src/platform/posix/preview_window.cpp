@@ -156,4 +156,8 @@ bool IsWindowShown(void* window) {
   return found != nullptr && found->visible;
 }
 
+bool IsWindowOnScreen(void* /*window*/) {
+  return false;  // no screen shows an off-screen window
+}
+
 }  // namespace zelcnv::platform

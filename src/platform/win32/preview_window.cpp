@@ -75,4 +75,12 @@ bool IsWindowShown(void* window) {
   return IsWindowVisible(static_cast<HWND>(window)) != FALSE;
 }
 
+bool IsWindowOnScreen(void* window) {
+  // IsWindowVisible also asks whether every parent is shown; a minimised window, or a child of a
+  // minimised top-level window, shows nothing.
+  HWND hwnd = static_cast<HWND>(window);
+  return IsWindowVisible(hwnd) != FALSE && IsIconic(hwnd) == FALSE &&
+         IsIconic(GetAncestor(hwnd, GA_ROOT)) == FALSE;
+}
+
 }  // namespace zelcnv::platform

@@ -4,6 +4,10 @@
 
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "platform/preview_window.h"
 #include "platform/surface.h"
 #include "test_surface.h"
@@ -86,6 +90,36 @@ TEST_F(PreviewWindowSeamTest, WhatIsDrawnIntoTheWindowIsThere) {
     }
   }
   ReleaseWindowDc(window_, dc);
+}
+
+// Drawing is for windows someone can see: shown and not minimised on Windows; never the POSIX
+// windows, which no screen shows.
+TEST_F(PreviewWindowSeamTest, OnlyAWindowOnAScreenIsOnScreen) {
+  WindowSpec spec{kClass, "screen", kOwnWindowStyle, 30, 30, 120, 90, nullptr, 0};
+  window_ = CreatePreviewWindow(spec);
+  ASSERT_NE(window_, nullptr);
+  ASSERT_TRUE(ShowPreviewWindow(window_));
+  ASSERT_TRUE(IsWindowShown(window_));
+#ifdef _WIN32
+  EXPECT_TRUE(IsWindowOnScreen(window_));
+  WindowSpec childSpec{kClass, "child", kChildWindowStyle, 0, 0, 60, 40, window_, 1};
+  void* child = CreatePreviewWindow(childSpec);
+  ASSERT_NE(child, nullptr);
+  EXPECT_TRUE(IsWindowOnScreen(child));
+  ShowWindow(static_cast<HWND>(window_), SW_MINIMIZE);
+  EXPECT_FALSE(IsWindowOnScreen(window_)) << "minimised";
+  EXPECT_FALSE(IsWindowOnScreen(child)) << "inside a minimised window";
+  ShowWindow(static_cast<HWND>(window_), SW_RESTORE);
+  EXPECT_TRUE(IsWindowOnScreen(child));
+  ShowWindow(static_cast<HWND>(window_), SW_HIDE);
+  EXPECT_FALSE(IsWindowOnScreen(child)) << "inside a hidden window";
+  DestroyPreviewWindow(child);
+#else
+  EXPECT_FALSE(IsWindowOnScreen(window_));
+#endif
+  DestroyPreviewWindow(window_);
+  EXPECT_FALSE(IsWindowOnScreen(window_)) << "destroyed";
+  window_ = nullptr;
 }
 
 }  // namespace
