@@ -43,6 +43,13 @@ bool UnregisterDevicePath(const std::string& path) {
   return true;
 }
 
+std::shared_ptr<DeviceBackend> DeviceBackendAt(const std::string& path) {
+  Namespace& ns = Paths();
+  std::lock_guard lock(ns.mutex);
+  auto it = ns.paths.find(path);
+  return it == ns.paths.end() ? nullptr : it->second;
+}
+
 DeviceFile* OpenDeviceFile(const char* path) {
   if (path == nullptr) return nullptr;
   std::shared_ptr<DeviceBackend> backend;

@@ -29,5 +29,8 @@ class DeviceBackend {
 bool RegisterDevicePath(const std::string& path, std::shared_ptr<DeviceBackend> backend);
 // Stops serving `path` (open connections keep working as their backend decides); false if unknown.
 bool UnregisterDevicePath(const std::string& path);
+// The backend serving `path`, or null. With Unregister and Register it lets a caller put a
+// backend of its own in front of another (a measurement wrapping a simulated converter).
+std::shared_ptr<DeviceBackend> DeviceBackendAt(const std::string& path);
 
 }  // namespace zelcnv::platform
