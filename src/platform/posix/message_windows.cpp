@@ -2,12 +2,13 @@
 // to a window that does not exist (any more) does nothing.
 #include "platform/posix/message_windows.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "platform/window_messages.h"
 
@@ -18,10 +19,45 @@ namespace {
 // The one message that may be dropped: a newer frame supersedes an unread one.
 constexpr uint32_t kFrameNotify = 0x8002;
 
+// Messages in one block, oldest first, that grows when full and is reused as they are read: once
+// a queue has held as many messages as it will, posting allocates nothing.
+class MessageRing {
+ public:
+  bool empty() const { return count_ == 0; }
+  size_t size() const { return count_; }
+  QueuedMessage& operator[](size_t i) { return slots_[(head_ + i) % slots_.size()]; }
+  QueuedMessage& front() { return (*this)[0]; }
+  void pop_front() {
+    head_ = (head_ + 1) % slots_.size();
+    --count_;
+  }
+  void push_back(const QueuedMessage& message) {
+    if (count_ == slots_.size()) Grow();
+    (*this)[count_++] = message;
+  }
+  void erase(size_t i) {
+    for (; i + 1 < count_; ++i) (*this)[i] = (*this)[i + 1];
+    --count_;
+  }
+  void clear() { head_ = count_ = 0; }
+
+ private:
+  void Grow() {
+    std::vector<QueuedMessage> larger(std::max<size_t>(16, 2 * slots_.size()));
+    for (size_t i = 0; i < count_; ++i) larger[i] = (*this)[i];
+    slots_.swap(larger);
+    head_ = 0;
+  }
+
+  std::vector<QueuedMessage> slots_;
+  size_t head_ = 0;
+  size_t count_ = 0;
+};
+
 struct Queue {
   std::mutex mutex;
   std::condition_variable arrived;
-  std::deque<QueuedMessage> messages;
+  MessageRing messages;
   size_t frames = 0;  // frame notifications among `messages`
   bool destroyed = false;
 };
@@ -46,9 +82,9 @@ std::shared_ptr<Queue> Find(void* window) {
 
 bool DropOldestFrameNotification(Queue& queue) {
   if (queue.frames == 0) return false;
-  for (auto it = queue.messages.begin(); it != queue.messages.end(); ++it) {
-    if (it->message == kFrameNotify) {
-      queue.messages.erase(it);
+  for (size_t i = 0; i < queue.messages.size(); ++i) {
+    if (queue.messages[i].message == kFrameNotify) {
+      queue.messages.erase(i);
       --queue.frames;
       return true;
     }
