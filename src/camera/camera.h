@@ -147,9 +147,9 @@ class CZelCam {
   static void PreviewThreadEntry(void* camera);
   void PreviewLoop();
   void UpdateFrameRate();
-  // Fills the frame record, copies the output picture into the application's buffer and
-  // announces the frame.
-  void DeliverFrame(const imaging::FrameBitmap& output, int32_t width, int32_t height);
+  // Fills the frame record, copies the output picture into the application's buffer (unless the
+  // conversion `copied` it already) and announces the frame. Under callbackMutex_.
+  void DeliverFrame(const imaging::FrameBitmap& output, int32_t width, int32_t height, bool copied);
   void DrawFrame(const imaging::FrameBitmap& output);
   void PostFrameNotify(uintptr_t wParam, intptr_t lParam);
 
@@ -160,9 +160,13 @@ class CZelCam {
   // which the converting thread may go on reading.
   const imaging::FrameBitmap& ConvertToOutput();
   // The preview thread's frame: the ring slot the poll took, woven (or converted field by field)
-  // straight into the back output picture. False, the picture left as it was, when the slot is
-  // not there or does not match the picture.
-  [[nodiscard]] bool TakeRingFrame();
+  // straight into the back output picture, and copied band by band into `copyTo` (top row first
+  // when `topDown`) unless it is null. False, the picture and `copyTo` left as they were, when
+  // the slot is not there or does not match the picture.
+  [[nodiscard]] bool TakeRingFrame(uint8_t* copyTo, int32_t topDown);
+  // The application's buffer when it holds a frame of the back output picture, else null.
+  // Under callbackMutex_.
+  uint8_t* FusedCopyTarget();
   [[nodiscard]] bool CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* destination,
                              int32_t size);
   // The mode of the image a copy or a save reads: the one the output pictures were made for, or

@@ -2,6 +2,7 @@
 // preview thread and the device's transfer, the preview windows around them, and the preview
 // thread itself, which takes the newest frame from the ring, converts it to the colour mode,
 // draws it, offers it to the recorder, copies it into the application's buffer and announces it.
+#include <algorithm>
 #include <cstring>
 
 #include "camera/camera.h"
@@ -14,6 +15,9 @@ namespace zelcnv::camera {
 namespace {
 
 constexpr uint32_t kFpsWindowMs = 1000;
+// Rows of each field converted before their picture rows are copied out: a band of 16 picture
+// rows of 24-bit colour at 640 pixels stays within the first-level cache.
+constexpr int32_t kBandFieldRows = 8;
 
 }  // namespace
 
@@ -172,7 +176,11 @@ void CZelCam::PreviewLoop() {
       break;
     }
     if (poll != device::kPollNewFrame) continue;
-    if (!TakeRingFrame()) {
+    // The callback fields hold still from here until the frame is announced: the conversion
+    // copies the frame into the application's buffer as it goes.
+    std::lock_guard callback(callbackMutex_);
+    uint8_t* const copyTo = FusedCopyTarget();
+    if (!TakeRingFrame(copyTo, callbackTopDown_.load())) {
       errors_.Push(kErrCapture);
       PostFrameNotify(0, kErrCapture);
       continue;
@@ -180,11 +188,21 @@ void CZelCam::PreviewLoop() {
     const imaging::FrameBitmap& output = output_.Publish();
     recorder_.Offer(output, StreamMode()->record);
     DrawFrame(output);
-    DeliverFrame(output, output.Width(), output.Height());
+    DeliverFrame(output, output.Width(), output.Height(), copyTo != nullptr);
   }
 }
 
-bool CZelCam::TakeRingFrame() {
+uint8_t* CZelCam::FusedCopyTarget() {
+  // A buffer too small for the frame is left to DeliverFrame, which reports it.
+  const imaging::FrameBitmap& out = output_.Back();
+  const int64_t needed = int64_t{out.Stride()} * out.Height();
+  void* const buffer = callbackBuffer_.load();
+  const int32_t size = callbackBufferSize_.load();
+  if (buffer == nullptr || size == 0 || size < needed) return nullptr;
+  return static_cast<uint8_t*>(buffer);
+}
+
+bool CZelCam::TakeRingFrame(uint8_t* copyTo, int32_t topDown) {
   device::FieldRows rows;
   const device::LibStatus held = device_->HeldRingFrame(&rows);
   if (held == device::kStatusNullPointer) return false;
@@ -193,35 +211,47 @@ bool CZelCam::TakeRingFrame() {
   // A picture sized for an earlier geometry is never written past.
   const bool fits = held == device::kStatusOk && rows.width == out.Width() &&
                     rows.height == out.Height() && rows.bytesPerSample * 8 == mode.nativeBits;
-  if (fits && mode.outputIsNative) {
+  if (fits) {
+    // A band of picture rows at a time, both fields, then its copy for the application while
+    // the band is still in the cache: no second pass over the whole frame.
+    const int32_t height = rows.height;
+    const size_t stride = size_t(out.Stride());
     // Picture row p is memory row height - 1 - p of the bottom-up picture.
-    const size_t rowBytes = size_t(rows.bytesPerSample) * size_t(rows.width);
-    uint8_t* row = out.Bits() + size_t(out.Stride()) * size_t(rows.height - 1);
-    for (int32_t p = 0; p < rows.height; ++p, row -= out.Stride()) {
-      std::memcpy(row, rows.Row(p), rowBytes);
-    }
-  } else if (fits) {
-    // Each field's rows are every second row of the picture: the flipping kernel writes a
-    // field's last row into the lowest memory row of its own.
-    const imaging::ConstPlane fieldPlane[2] = {
-        {rows.field[0], static_cast<int32_t>(rows.pitchBytes), uint16_t(rows.bytesPerSample)},
-        {rows.field[1], static_cast<int32_t>(rows.pitchBytes), uint16_t(rows.bytesPerSample)}};
-    for (int field = 0; field < 2; ++field) {
-      const int32_t count = rows.Rows(field);
-      if (count == 0) continue;
-      const int32_t lowest = rows.height - 1 - field - 2 * (count - 1);
-      const imaging::Plane dst{out.Bits() + size_t(out.Stride()) * size_t(lowest), 2 * out.Stride(),
-                               out.BytesPerPixel()};
-      mode.toOutput(dst, fieldPlane[field], {0, 0, rows.width, count}, 0, 0);
+    auto memoryRow = [&](int32_t p) { return out.Bits() + stride * size_t(height - 1 - p); };
+    for (int32_t first = 0; first < rows.Rows(0); first += kBandFieldRows) {
+      const int32_t bandEnd = std::min(height, 2 * (first + kBandFieldRows));
+      if (mode.outputIsNative) {
+        const size_t rowBytes = size_t(rows.bytesPerSample) * size_t(rows.width);
+        for (int32_t p = 2 * first; p < bandEnd; ++p) {
+          std::memcpy(memoryRow(p), rows.Row(p), rowBytes);
+        }
+      } else {
+        // Each field's rows are every second row of the picture: the flipping kernel writes the
+        // band's last row of a field into the lowest memory row of its own.
+        for (int field = 0; field < 2; ++field) {
+          const int32_t count = std::min(kBandFieldRows, rows.Rows(field) - first);
+          if (count <= 0) continue;
+          const imaging::ConstPlane source{rows.Row(2 * first + field),
+                                           static_cast<int32_t>(rows.pitchBytes),
+                                           uint16_t(rows.bytesPerSample)};
+          const imaging::Plane dst{memoryRow(2 * (first + count - 1) + field), 2 * out.Stride(),
+                                   out.BytesPerPixel()};
+          mode.toOutput(dst, source, {0, 0, rows.width, count}, 0, 0);
+        }
+      }
+      if (copyTo == nullptr) continue;
+      for (int32_t p = 2 * first; p < bandEnd; ++p) {
+        const int32_t row = topDown != 0 ? p : height - 1 - p;
+        std::memcpy(copyTo + stride * size_t(row), memoryRow(p), stride);
+      }
     }
   }
   device_->ReleaseRingFrame();
   return fits;
 }
 
-void CZelCam::DeliverFrame(const imaging::FrameBitmap& output, int32_t width, int32_t height) {
-  // The callback fields hold still from here until the frame is announced.
-  std::lock_guard callback(callbackMutex_);
+void CZelCam::DeliverFrame(const imaging::FrameBitmap& output, int32_t width, int32_t height,
+                           bool copied) {
   void* const buffer = callbackBuffer_.load();
   const int32_t bufferSize = callbackBufferSize_.load();
   frameInfo_->size = sizeof(FrameInfo);
@@ -231,7 +261,7 @@ void CZelCam::DeliverFrame(const imaging::FrameBitmap& output, int32_t width, in
   frameInfo_->bitsPerPixel = StreamMode()->bitsPerPixel;
   UpdateFrameRate();
   frameInfo_->frameRate = fpsTenths_;
-  if (buffer != nullptr && bufferSize != 0 &&
+  if (!copied && buffer != nullptr && bufferSize != 0 &&
       !CopyOut(output, callbackTopDown_.load(), buffer, bufferSize)) {
     return;  // the failed copy was reported instead of the frame
   }
