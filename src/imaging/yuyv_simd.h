@@ -218,14 +218,28 @@ inline typename V::M16 GreenCorrections(typename V::I w, typename V::M32 whole,
 // ones, or all.
 enum class Fix { kNone, kListed, kAll };
 
+// The flags of a block's pairs that may need a correction: green exactly whole (except for
+// neutral U, which never does; `greenFlags` receives these alone, unless null), or a listed red
+// or blue chroma byte. `chroma` holds the chroma bytes as 16-bit lanes, `m` green's numerator.
+template <class V>
+inline typename V::Flags Suspects(typename V::I chroma, typename V::I m, typename V::M32 whole,
+                                  const Constants<V>& k, typename V::Flags* greenFlags) {
+  // Neutral chroma is the one exact pair with U byte 128, so it is told apart by its m.
+  const typename V::Flags green = V::Flag32(V::MaskAndNot32(V::Cmpeq32(m, k.neutralM), whole));
+  typename V::Flags flagged = green;
+  for (int i = 0; i < kMaxListedChroma; ++i) {
+    flagged = V::FlagOr(flagged, V::Flag16(V::Cmpeq16(chroma, k.listedChroma[i])));
+  }
+  if (greenFlags != nullptr) *greenFlags = green;
+  return flagged;
+}
+
 // Converts V::kPixels pixels (whole chroma pairs) from `src` into blue, green, red at `dst`, with
-// the corrections `kFix` names. Returns true when a pair of the block may need a correction:
-// green exactly whole (except for neutral U, which never does), or a listed red or blue chroma
-// byte. `whole` receives the green exactness mask and `mayNeedGreen` whether the first of these
-// holds, for Correct.
-template <class V, Fix kFix>
-inline bool Block(const uint8_t* src, uint8_t* dst, const Constants<V>& k, typename V::M32* whole,
-                  bool* mayNeedGreen) {
+// the corrections `kFix` names. With kFlagged, returns the block's Suspects (`greenFlags`, unless
+// null, its green ones), else none. `whole` receives the green exactness mask, for Correct.
+template <class V, Fix kFix, bool kFlagged>
+inline typename V::Flags Block(const uint8_t* src, uint8_t* dst, const Constants<V>& k,
+                               typename V::M32* whole, typename V::Flags* greenFlags) {
   using I = typename V::I;
   const I w = V::Load(src);
   const I luma = V::And(w, k.lowByte);
@@ -257,15 +271,21 @@ inline bool Block(const uint8_t* src, uint8_t* dst, const Constants<V>& k, typen
     Interleave<V>(blue, green, red, k, &head, &tail);
     V::StoreBgr(dst, head, tail);
   }
-
-  // Neutral chroma is the one exact pair with U byte 128, so it is told apart by its m.
-  const typename V::Flags greenFlag = V::Flag32(V::MaskAndNot32(V::Cmpeq32(m, k.neutralM), *whole));
-  typename V::Flags flagged = greenFlag;
-  for (int i = 0; i < kMaxListedChroma; ++i) {
-    flagged = V::FlagOr(flagged, V::Flag16(V::Cmpeq16(chroma, k.listedChroma[i])));
+  if constexpr (kFlagged) {
+    return Suspects<V>(chroma, m, *whole, k, greenFlags);
+  } else {
+    return typename V::Flags{};
   }
-  if constexpr (kFix != Fix::kNone) *mayNeedGreen = V::AnyFlag(greenFlag);
-  return V::AnyFlag(flagged);
+}
+
+// A block's Suspects and green exactness mask, without converting it.
+template <class V>
+inline typename V::Flags Suspicion(const uint8_t* src, const Constants<V>& k,
+                                   typename V::M32* whole, typename V::Flags* greenFlags) {
+  const typename V::I chroma = V::template Srli16<8>(V::Load(src));
+  typename V::I m;
+  GreenQuotient<V>(chroma, k, &m, whole);
+  return Suspects<V>(chroma, m, *whole, k, greenFlags);
 }
 
 // Lowers by one the output bytes of a block that Block converted without its green corrections
@@ -303,50 +323,70 @@ enum class Mode { kAfterwards, kListedAtOnce, kAllAtOnce };
 // Converts the largest whole number of blocks in `pixels` and returns how many pixels that was.
 //
 // Blocks go in runs. Where few blocks need corrections, a run converts every block from the
-// exact floors and corrects the flagged ones afterwards: the loop has no branch that depends on
-// the picture, so mixing rare and common chroma pairs costs no mispredictions. Where most do, the
-// next runs make the listed corrections (a few comparisons) in each block as it goes, which costs
-// less than converting and correcting apart, and correct green afterwards in the blocks that may
-// need it; where most of those do as well, green is corrected at once too.
+// exact floors and only gathers the flags of all; a run with a flag set (rare in a natural
+// picture) is looked at again block by block, and its flagged blocks are corrected. The loop
+// has no branch that depends on the picture and no bookkeeping per block. Where most blocks need
+// corrections, the next runs make the listed corrections (a few comparisons) in each block as it
+// goes, which costs less than converting and correcting apart, and correct green afterwards in
+// the blocks that may need it; where most of those do as well (or green costs little), green is
+// corrected at once too, and only every fourth block is looked at to see whether the picture
+// has changed.
 template <class V>
 inline int32_t Row(const uint8_t* src, uint8_t* dst, int32_t pixels, const Constants<V>& k,
                    Mode* mode) {
   constexpr int32_t kRun = 64;
+  constexpr int32_t kSampleEvery = 4;
   int32_t flagged[kRun];
   typename V::M32 whole[kRun];
   int32_t done = 0;
   while (done + V::kPixels <= pixels) {
-    int32_t count = 0, green = 0, blocks = 0;
-    bool mayNeedGreen = false;
-    if (*mode == Mode::kAllAtOnce) {
-      for (; blocks < kRun && done + V::kPixels <= pixels; ++blocks, done += V::kPixels) {
-        count += Block<V, Fix::kAll>(src + 2 * done, dst + 3 * done, k, &whole[0], &mayNeedGreen);
-        green += mayNeedGreen ? 1 : 0;
+    const int32_t start = done;
+    // Of the blocks looked at: those that may need corrections, and green ones among them.
+    int32_t looked = 0, count = 0, green = 0;
+    typename V::M32 exact;
+    typename V::Flags greenFlags{};
+    if (*mode == Mode::kAfterwards) {
+      typename V::Flags any{};
+      for (; looked < kRun && done + V::kPixels <= pixels; ++looked, done += V::kPixels) {
+        any = V::FlagOr(
+            any, Block<V, Fix::kNone, true>(src + 2 * done, dst + 3 * done, k, &exact, nullptr));
       }
-    } else if (*mode == Mode::kListedAtOnce) {
-      for (; blocks < kRun && done + V::kPixels <= pixels; ++blocks, done += V::kPixels) {
+      if (!V::AnyFlag(any)) continue;
+      for (int32_t at = start; at < done; at += V::kPixels) {
+        if (!V::AnyFlag(Suspicion<V>(src + 2 * at, k, &exact, &greenFlags))) continue;
+        Correct<V, true>(src + 2 * at, dst + 3 * at, exact, k);
+        ++count;
+        green += V::AnyFlag(greenFlags) ? 1 : 0;
+      }
+    } else if (*mode == Mode::kAllAtOnce) {
+      for (int32_t blocks = 0; blocks < kRun && done + V::kPixels <= pixels;
+           ++blocks, done += V::kPixels) {
+        if (blocks % kSampleEvery != 0) {
+          Block<V, Fix::kAll, false>(src + 2 * done, dst + 3 * done, k, &exact, nullptr);
+          continue;
+        }
+        ++looked;
+        count += V::AnyFlag(Block<V, Fix::kAll, true>(src + 2 * done, dst + 3 * done, k, &exact,
+                                                      &greenFlags))
+                     ? 1
+                     : 0;
+        green += V::AnyFlag(greenFlags) ? 1 : 0;
+      }
+    } else {
+      for (; looked < kRun && done + V::kPixels <= pixels; ++looked, done += V::kPixels) {
         flagged[green] = done;
-        count +=
-            Block<V, Fix::kListed>(src + 2 * done, dst + 3 * done, k, &whole[green], &mayNeedGreen);
-        green += mayNeedGreen ? 1 : 0;
+        count += V::AnyFlag(Block<V, Fix::kListed, true>(src + 2 * done, dst + 3 * done, k,
+                                                         &whole[green], &greenFlags))
+                     ? 1
+                     : 0;
+        green += V::AnyFlag(greenFlags) ? 1 : 0;
       }
       for (int32_t i = 0; i < green; ++i) {
         Correct<V, false>(src + 2 * flagged[i], dst + 3 * flagged[i], whole[i], k);
       }
-    } else {
-      for (; blocks < kRun && done + V::kPixels <= pixels; ++blocks, done += V::kPixels) {
-        flagged[count] = done;
-        count +=
-            Block<V, Fix::kNone>(src + 2 * done, dst + 3 * done, k, &whole[count], &mayNeedGreen)
-                ? 1
-                : 0;
-      }
-      for (int32_t i = 0; i < count; ++i) {
-        Correct<V, true>(src + 2 * flagged[i], dst + 3 * flagged[i], whole[i], k);
-      }
     }
-    *mode = 2 * count <= blocks                    ? Mode::kAfterwards
-            : V::kCheapGreen || 2 * green > blocks ? Mode::kAllAtOnce
+    *mode = 2 * count <= looked                    ? Mode::kAfterwards
+            : V::kCheapGreen || 2 * green > looked ? Mode::kAllAtOnce
                                                    : Mode::kListedAtOnce;
   }
   return done;
