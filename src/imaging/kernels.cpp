@@ -258,8 +258,9 @@ void StretchTable(ZELCNV_STRETCH_ARGS) {
 // What a fast path stands on besides its instruction set.
 enum class Needs {
   kNothing,
-  kYuyvTables,  // YuyvTables(), unusable when the reference does not fit their formulation
-  kYuyvSlots,   // those tables, with the green ranges placed in slots
+  kYuyvTables,        // YuyvTables(), unusable when the reference does not fit their formulation
+  kYuyvSlots,         // those tables, with the green ranges placed in slots
+  kYuyvSlotsHighRed,  // and every listed chroma byte a V byte of 128 or more
 };
 
 struct BlitFast {
@@ -288,14 +289,14 @@ const BlitEntry kBlitEntries[] = {
       {"avx2", Isa::kAvx2, YuyvToBgr24Fast<Isa::kAvx2, true>, Needs::kYuyvTables},
       {"avx512", Isa::kAvx512, YuyvToBgr24Fast<Isa::kAvx512, true>, Needs::kYuyvSlots},
       {"avx512vbmi", Isa::kAvx512Vbmi, YuyvToBgr24Fast<Isa::kAvx512Vbmi, true>,
-       Needs::kYuyvSlots}}},
+       Needs::kYuyvSlotsHighRed}}},
     {YuyvToBgr24,
      reference::YuyvToBgr24,
      {{"ssse3", Isa::kSsse3, YuyvToBgr24Fast<Isa::kSsse3, false>, Needs::kYuyvTables},
       {"avx2", Isa::kAvx2, YuyvToBgr24Fast<Isa::kAvx2, false>, Needs::kYuyvTables},
       {"avx512", Isa::kAvx512, YuyvToBgr24Fast<Isa::kAvx512, false>, Needs::kYuyvSlots},
       {"avx512vbmi", Isa::kAvx512Vbmi, YuyvToBgr24Fast<Isa::kAvx512Vbmi, false>,
-       Needs::kYuyvSlots}}},
+       Needs::kYuyvSlotsHighRed}}},
     {YuyvToBgrx32Flip,
      reference::YuyvToBgrx32Flip,
      {{"ssse3", Isa::kSsse3, YuyvToWideFlipFast<Isa::kSsse3, simd::Widening::kBgrx32>,
@@ -305,7 +306,7 @@ const BlitEntry kBlitEntries[] = {
       {"avx512", Isa::kAvx512, YuyvToWideFlipFast<Isa::kAvx512, simd::Widening::kBgrx32>,
        Needs::kYuyvSlots},
       {"avx512vbmi", Isa::kAvx512Vbmi,
-       YuyvToWideFlipFast<Isa::kAvx512Vbmi, simd::Widening::kBgrx32>, Needs::kYuyvSlots}}},
+       YuyvToWideFlipFast<Isa::kAvx512Vbmi, simd::Widening::kBgrx32>, Needs::kYuyvSlotsHighRed}}},
     {YuyvToBgr48Flip,
      reference::YuyvToBgr48Flip,
      {{"ssse3", Isa::kSsse3, YuyvToWideFlipFast<Isa::kSsse3, simd::Widening::kBgr48>,
@@ -315,7 +316,7 @@ const BlitEntry kBlitEntries[] = {
       {"avx512", Isa::kAvx512, YuyvToWideFlipFast<Isa::kAvx512, simd::Widening::kBgr48>,
        Needs::kYuyvSlots},
       {"avx512vbmi", Isa::kAvx512Vbmi, YuyvToWideFlipFast<Isa::kAvx512Vbmi, simd::Widening::kBgr48>,
-       Needs::kYuyvSlots}}},
+       Needs::kYuyvSlotsHighRed}}},
     {YuyvToBgra64Flip,
      reference::YuyvToBgra64Flip,
      {{"ssse3", Isa::kSsse3, YuyvToWideFlipFast<Isa::kSsse3, simd::Widening::kBgra64>,
@@ -325,7 +326,7 @@ const BlitEntry kBlitEntries[] = {
       {"avx512", Isa::kAvx512, YuyvToWideFlipFast<Isa::kAvx512, simd::Widening::kBgra64>,
        Needs::kYuyvSlots},
       {"avx512vbmi", Isa::kAvx512Vbmi,
-       YuyvToWideFlipFast<Isa::kAvx512Vbmi, simd::Widening::kBgra64>, Needs::kYuyvSlots}}},
+       YuyvToWideFlipFast<Isa::kAvx512Vbmi, simd::Widening::kBgra64>, Needs::kYuyvSlotsHighRed}}},
     {CopyColor24,
      reference::CopyColor24,
      {{"rows", Isa::kScalar, CopyColor24Fast<false, Isa::kScalar>, Needs::kNothing},
@@ -344,7 +345,10 @@ bool Runs(const BlitFast& fast) {
   // Without the tables such a path would only call the reference; it is not offered.
   if (fast.needs == Needs::kNothing) return true;
   const YuyvExactTables& tables = YuyvTables();
-  return tables.usable && (fast.needs != Needs::kYuyvSlots || tables.greenSlotShift >= 0);
+  const bool highRed = fast.needs == Needs::kYuyvSlotsHighRed;
+  const bool slots = fast.needs == Needs::kYuyvSlots || highRed;
+  return tables.usable && (!slots || tables.greenSlotShift >= 0) &&
+         (!highRed || tables.listedHighRed);
 }
 
 const BlitEntry* EntryOf(BlitKernel kernel) {

@@ -28,6 +28,8 @@ struct Avx512 {
   static constexpr bool kPermutesBytes = kPermutesBytes_;
   // Two permutes: dense pictures make every correction at once.
   static constexpr bool kCheapGreen = true;
+  // With the byte permutes, the listed bounds come from a table of the V bytes 128..255.
+  static constexpr bool kListedByTable = kPermutesBytes_;
 
   struct GreenTable {
     I rangesLow, rangesHigh, chromaLow, chromaHigh;
@@ -92,6 +94,26 @@ struct Avx512 {
             _mm512_loadu_si512(chroma), _mm512_loadu_si512(chroma + 16),
             _mm_cvtsi32_si128(8 + t.greenSlotShift)};
   }
+  // The listed red bounds by V byte - 128; other bytes (and the tables of paths that do not use
+  // it) 0.
+  struct ListedTable {
+    I low, high;
+  };
+  static ListedTable MakeListedTable(const YuyvExactTables& t) {
+    alignas(64) uint8_t below[128] = {};
+    for (int i = 0; i < t.listedCount; ++i) {
+      const YuyvExactTables::Listed& l = t.listed[i];
+      if (kListedByTable && l.red && l.chroma >= kChromaOffset) {
+        below[l.chroma - kChromaOffset] = l.below;
+      }
+    }
+    return {_mm512_load_si512(below), _mm512_load_si512(below + 64)};
+  }
+  // Per byte: the table's entry for an index byte of 128 or more (its low seven bits), else 0.
+  static I LookUpHigh(I index, const ListedTable& t) {
+    return _mm512_maskz_permutex2var_epi8(_mm512_movepi8_mask(index), t.low, index, t.high);
+  }
+
   // The permutes read the low five bits of each index: the slot. A slot's ranges hold for the
   // pair only when its U byte is the slot's and the pair is exact.
   static I GreenRanges(I w, I uMasked, M32 whole, const GreenTable& g) {

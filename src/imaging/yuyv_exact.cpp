@@ -121,6 +121,10 @@ YuyvExactTables Derive() {
     }
   }
   PlaceGreenSlots(t);
+  t.listedHighRed = true;
+  for (int i = 0; i < t.listedCount; ++i) {
+    t.listedHighRed = t.listedHighRed && t.listed[i].red && t.listed[i].chroma >= kChromaOffset;
+  }
   // The fast paths skip the corrections for neutral chroma (U byte 128), the commonest pair.
   t.usable = t.greenRanges[kChromaOffset] == 0;
   return t;

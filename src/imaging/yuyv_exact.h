@@ -62,6 +62,9 @@ struct YuyvExactTables {
     uint8_t below;  // the reference is one less for lumas below this
   } listed[kMaxListedChroma] = {};
   int listedCount = 0;
+  // Every listed chroma byte is a V byte of 128 or more: the byte-permute paths then look the
+  // bounds up in one 128-entry table.
+  bool listedHighRed = false;
   // Green ranges by slot, and each slot's U byte (unused slots have no ranges). A shift of -1
   // means no shift up to kMaxGreenSlotShift separates them; the slot lookups are then unused.
   uint32_t greenSlotRanges[kGreenSlots] = {};

@@ -30,6 +30,10 @@ struct WithVectorMasks : Ops {
   // may need them.
   static constexpr bool kCheapGreen = false;
   static constexpr bool kPermutesBytes = false;
+  // The listed corrections come from comparisons with each listed chroma byte.
+  static constexpr bool kListedByTable = false;
+  struct ListedTable {};
+  static ListedTable MakeListedTable(const YuyvExactTables&) { return {}; }
 
   static I NonZero16(I a) {
     const I zero = Ops::Cmpeq16(a, Ops::Zero());
@@ -75,6 +79,9 @@ constexpr BgrShuffles MakeBgrShuffles() {
   return s;
 }
 
+// Each pixel's 16-bit lane: its pair's V byte low, 0 high.
+constexpr uint8_t kVByteToLows[16] = {3,  kZero, 3,  kZero, 7,  kZero, 7,  kZero,
+                                      11, kZero, 11, kZero, 15, kZero, 15, kZero};
 // Per 32-bit pair lane: spread its low or its high 16-bit half over both halves.
 constexpr uint8_t kLowHalfToBoth[16] = {0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13};
 constexpr uint8_t kHighHalfToBoth[16] = {2, 3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15};
@@ -90,7 +97,8 @@ struct Constants {
   using I = typename V::I;
   using F = typename V::F;
 
-  explicit Constants(const YuyvExactTables& t) : green(V::MakeGreenTable(t)) {
+  explicit Constants(const YuyvExactTables& t)
+      : green(V::MakeGreenTable(t)), listedTable(V::MakeListedTable(t)) {
     static constexpr BgrShuffles kShuffles = MakeBgrShuffles();
     lowByte = V::Set16(0x00FF);
     uByte = V::Set32(0x0000FF00);
@@ -111,6 +119,7 @@ struct Constants {
     lumaTwice = V::Bytes(kLumaTwice);
     rangeFirsts = V::Bytes(kRangeFirsts);
     rangeCounts = V::Bytes(kRangeCounts);
+    vByteToLows = V::Bytes(kVByteToLows);
     headFromBg = V::Bytes(kShuffles.headFromBg);
     headFromR = V::Bytes(kShuffles.headFromR);
     tailFromBg = V::Bytes(kShuffles.tailFromBg);
@@ -137,10 +146,11 @@ struct Constants {
   }
 
   typename V::GreenTable green;
+  typename V::ListedTable listedTable;
   I lowByte, uByte, vByte, neutralM, rateBias, rateMul, rateBase, greenMul, greenBias, greenBase;
   F milli;
   I divisor;
-  I one16, lowToBoth, highToBoth, lumaTwice, rangeFirsts, rangeCounts;
+  I one16, lowToBoth, highToBoth, lumaTwice, rangeFirsts, rangeCounts, vByteToLows;
   I headFromBg, headFromR, tailFromBg, tailFromR, headFromGr, tailFromGr;
   bool listedIsRed[kMaxListedChroma];
   I listedValue[kMaxListedChroma], listedChroma[kMaxListedChroma];
@@ -192,6 +202,12 @@ template <class V>
 inline void ListedCorrections(typename V::I w, typename V::I luma, const Constants<V>& k,
                               typename V::M16* blue, typename V::M16* red) {
   using I = typename V::I;
+  if constexpr (V::kListedByTable) {
+    // Every listed chroma byte is a V byte of 128 or more (the path is chosen only then): each
+    // pixel lane looks its pair's V byte up, and has the bound of a listed one, else 0.
+    *red = V::Less16(luma, V::LookUpHigh(V::Shuffle(w, k.vByteToLows), k.listedTable));
+    return;
+  }
   const I uMasked = V::And(w, k.uByte);
   const I vMasked = V::And(w, k.vByte);
   // Listed red and blue chroma bytes correct the lumas below a bound, 0 for other pairs.
