@@ -91,7 +91,8 @@ using Avx2 = yuyv_simd::WithVectorMasks<Avx2Ops>;
 
 int32_t YuyvToBgr24RowsAvx2(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
                             int32_t rows, int32_t pixels) {
-  const yuyv_simd::Constants<Avx2> constants(YuyvTables());
+  // Made once: the live path converts a frame in bands of a few rows, a call each.
+  static const yuyv_simd::Constants<Avx2> constants(YuyvTables());
   int32_t done = 0;
   yuyv_simd::Mode mode = yuyv_simd::Mode::kAfterwards;
   for (int32_t i = 0; i < rows; ++i) {
