@@ -207,8 +207,8 @@ constexpr ModeKernel kModeKernels[] = {
     {64, YuyvToBgra64Flip, reference::YuyvToBgra64Flip},
 };
 
-void BM_YuyvMode(benchmark::State& state, ModeKernel mode, bool referencePath) {
-  YuyvKernel(state, referencePath ? mode.referenceKernel : mode.kernel, Content::kNatural,
+void BM_YuyvMode(benchmark::State& state, ModeKernel mode, bool referencePath, Content content) {
+  YuyvKernel(state, referencePath ? mode.referenceKernel : mode.kernel, content,
              static_cast<uint16_t>(mode.bits / 8));
 }
 
@@ -241,12 +241,14 @@ void AddKernelRatios() {
              "BM_YuyvFast/" + active + at, "BM_YuyvOpenCv" + at);
     for (int bits : {32, 48, 64}) {
       const std::string ours = "BM_YuyvMode" + std::to_string(bits) + "/" + active + at;
+      const std::string rare = "BM_YuyvMode" + std::to_string(bits) + "RarePairs/" + active + at;
       const std::string mode = "mode " + std::to_string(bits) + label;
-      AddRatio(mode + ", " + active + " / OpenCV", ours,
+      AddRatio(mode + " natural, " + active + " / OpenCV", ours,
                "BM_YuyvOpenCvMode" + std::to_string(bits) + at);
       if (bits != 48) {
-        AddRatio(mode + ", " + active + " / libyuv", ours,
-                 "BM_YuyvLibyuvMode" + std::to_string(bits) + at);
+        const std::string peer = "BM_YuyvLibyuvMode" + std::to_string(bits) + at;
+        AddRatio(mode + " natural, " + active + " / libyuv", ours, peer);
+        AddRatio(mode + " all pairs rare, " + active + " / libyuv", rare, peer);
       }
     }
   }
@@ -273,11 +275,14 @@ int RegisterFastPaths() {
   }
 #endif
   for (const ModeKernel& mode : kModeKernels) {
+    const std::string bits = std::to_string(mode.bits);
     for (bool referencePath : {false, true}) {
-      const std::string name = "BM_YuyvMode" + std::to_string(mode.bits) + "/" +
-                               (referencePath ? "reference" : ActiveVariantOf(mode.kernel));
-      RegisterAtBothSizes(name, BM_YuyvMode, mode, referencePath);
+      const std::string name =
+          "BM_YuyvMode" + bits + "/" + (referencePath ? "reference" : ActiveVariantOf(mode.kernel));
+      RegisterAtBothSizes(name, BM_YuyvMode, mode, referencePath, Content::kNatural);
     }
+    RegisterAtBothSizes("BM_YuyvMode" + bits + "RarePairs/" + ActiveVariantOf(mode.kernel),
+                        BM_YuyvMode, mode, false, Content::kRarePairs);
   }
   for (const BlitVariant& v : VariantsOf(YuyvToBgr24Flip)) {
     if (std::strcmp(v.name, "reference") == 0) continue;
