@@ -24,6 +24,9 @@ int32_t YuyvToBgr24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst
 enum class Widening { kBgrx32, kBgr48, kBgra64 };
 int32_t WidenBgr24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
                             int32_t rows, int32_t pixels, Widening widening);
+int32_t WidenBgr24RowsAvx512Vbmi(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst,
+                                 ptrdiff_t dstStep, int32_t rows, int32_t pixels,
+                                 Widening widening);
 
 // dst[i] = src[2 i + 1]: the high byte of each 16-bit sample.
 int32_t HighBytesRowsSse2(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
