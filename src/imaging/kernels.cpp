@@ -174,8 +174,9 @@ void WidenPixel(const uint8_t* bgr, uint8_t* d, simd::Widening widening) {
   if (widening == simd::Widening::kBgra64) std::memcpy(d + 6, &kOpaque16, 2);
 }
 
-// YUYV to the wide colour layouts: batches of rows go to packed 24-bit colour in a buffer small
-// enough to stay in the cache, and are widened from there.
+// YUYV to the wide colour layouts: straight into them where the instruction set permutes bytes,
+// else (and for what its blocks leave of each row) batches of rows go to packed 24-bit colour in
+// a buffer small enough to stay in the cache, and are widened from there.
 template <Isa kIsa, simd::Widening kWidening>
 void YuyvToWideFlipFast(ZELCNV_BLIT_ARGS) {
   constexpr uint16_t kBytes = WidenedBytes(kWidening);
@@ -191,7 +192,12 @@ void YuyvToWideFlipFast(ZELCNV_BLIT_ARGS) {
   // Even, so that pieces of a longer row never split a chroma pair.
   constexpr int32_t kPiecePixels = kScratchBytes / 3 / 2 * 2;
   alignas(32) uint8_t scratch[kScratchBytes];
-  for (int32_t first = 0; first < rows.width; first += kPiecePixels) {
+  int32_t direct = 0;
+  if constexpr (kIsa == Isa::kAvx512Vbmi) {
+    direct = simd::YuyvToWideRowsAvx512Vbmi(rows.src, rows.srcStep, rows.dst, rows.dstStep,
+                                            rows.count, rows.width, kWidening);
+  }
+  for (int32_t first = direct; first < rows.width; first += kPiecePixels) {
     const int32_t pixels = rows.width - first < kPiecePixels ? rows.width - first : kPiecePixels;
     const ptrdiff_t step = 3 * static_cast<ptrdiff_t>(pixels);
     const int32_t batch = static_cast<int32_t>(kScratchBytes / step);

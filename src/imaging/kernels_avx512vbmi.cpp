@@ -28,6 +28,20 @@ int32_t YuyvToBgr24RowsAvx512Vbmi(const uint8_t* src, ptrdiff_t srcStep, uint8_t
   return avx512::YuyvRows<true>(src, srcStep, dst, dstStep, rows, pixels);
 }
 
+int32_t YuyvToWideRowsAvx512Vbmi(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst,
+                                 ptrdiff_t dstStep, int32_t rows, int32_t pixels,
+                                 Widening widening) {
+  switch (widening) {
+    case Widening::kBgrx32:
+      return avx512::YuyvRows<true, 4>(src, srcStep, dst, dstStep, rows, pixels);
+    case Widening::kBgr48:
+      return avx512::YuyvRows<true, 6>(src, srcStep, dst, dstStep, rows, pixels);
+    case Widening::kBgra64:
+      return avx512::YuyvRows<true, 8>(src, srcStep, dst, dstStep, rows, pixels);
+  }
+  return 0;
+}
+
 namespace {
 
 // Where each output byte of 16 widened pixels comes from in their 48 packed bytes (loaded with
@@ -115,6 +129,10 @@ int32_t YuyvToBgr24RowsAvx512Vbmi(const uint8_t*, ptrdiff_t, uint8_t*, ptrdiff_t
   return 0;
 }
 int32_t WidenBgr24RowsAvx512Vbmi(const uint8_t*, ptrdiff_t, uint8_t*, ptrdiff_t, int32_t, int32_t,
+                                 Widening) {
+  return 0;
+}
+int32_t YuyvToWideRowsAvx512Vbmi(const uint8_t*, ptrdiff_t, uint8_t*, ptrdiff_t, int32_t, int32_t,
                                  Widening) {
   return 0;
 }

@@ -8,9 +8,11 @@
 
 namespace zelcnv::imaging::simd::avx512 {
 
+// Where each byte of a block's output comes from (PackedOrder), per 64-byte output register.
 struct PermuteOrder {
-  alignas(64) uint8_t first[64];
-  alignas(64) uint8_t second[64];
+  alignas(64) uint8_t index[4][64];
+  alignas(64) uint8_t fourth[4][64];  // set after: the 0xFF of a 64-bit pixel's fourth word
+  uint64_t channels[4];               // the bytes that take a channel (others are 0 first)
 };
 
 // Comparisons give mask registers; the green ranges come from the slot tables, held in four
@@ -149,26 +151,69 @@ struct Avx512 {
   }
 
   // From blue and green packed as each 128-bit lane's eight and eight bytes (`bg`), and red as
-  // the first eight of each lane (`rr`): output byte 3p + c of pixel p (lane p / 8, place p % 8).
-  static constexpr PermuteOrder MakePermuteOrder() {
+  // the first eight of each lane (`rr`): output pixel p (lane p / 8, place p % 8) of kOut bytes,
+  // channel bytes (3 or 4 bytes a pixel) or words (6 or 8: the byte twice, v * 257) in blue,
+  // green, red order, then 0 (4) or 0xFFFF (8).
+  template <int kOut>
+  static constexpr PermuteOrder PackedOrder() {
     PermuteOrder o{};
-    for (int k = 0; k < 96; ++k) {
-      const int p = k / 3, channel = k % 3, at = 16 * (p / 8) + p % 8;
-      const int index = channel == 0 ? at : channel == 1 ? at + 8 : 64 + at;
-      (k < 64 ? o.first[k] : o.second[k - 64]) = static_cast<uint8_t>(index);
+    for (int k = 0; k < kPixels * kOut; ++k) {
+      const int p = k / kOut, byte = k % kOut, at = 16 * (p / 8) + p % 8;
+      const int channel = kOut <= 4 ? byte : byte / 2;
+      const int r = k / 64, i = k % 64;
+      if (channel < 3) {
+        o.index[r][i] = static_cast<uint8_t>(channel == 0 ? at : channel == 1 ? at + 8 : 64 + at);
+        o.channels[r] |= uint64_t{1} << i;
+      } else {
+        o.fourth[r][i] = kOut == 8 ? 0xFF : 0;
+      }
     }
     return o;
   }
+  template <int kOut>
+  static constexpr PermuteOrder kPackedOrder = PackedOrder<kOut>();
+
+  // Output register r of a block, or its corrections (`fourth`: set the fourth bytes).
+  template <int kOut, bool kFourth>
+  static I Packed(int r, I bg, I rr) {
+    const PermuteOrder& o = kPackedOrder<kOut>;
+    const I index = _mm512_load_si512(o.index[r]);
+    if constexpr (kOut == 3 || kOut == 6) {
+      return _mm512_permutex2var_epi8(bg, index, rr);
+    } else {
+      const I v = _mm512_maskz_permutex2var_epi8(o.channels[r], bg, index, rr);
+      return kFourth && kOut == 8 ? _mm512_or_si512(v, _mm512_load_si512(o.fourth[r])) : v;
+    }
+  }
+  template <int kOut>
   static void StorePacked(uint8_t* dst, I bg, I rr) {
-    static constexpr PermuteOrder kOrder = MakePermuteOrder();
-    const I first = _mm512_permutex2var_epi8(bg, _mm512_loadu_si512(kOrder.first), rr);
-    const I second = _mm512_permutex2var_epi8(bg, _mm512_loadu_si512(kOrder.second), rr);
-    _mm512_storeu_si512(dst, first);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 64), _mm512_castsi512_si256(second));
+    constexpr int kFull = kPixels * kOut / 64;  // 96 bytes: one register and a half
+    for (int r = 0; r < kFull; ++r) {
+      _mm512_storeu_si512(dst + 64 * r, Packed<kOut, true>(r, bg, rr));
+    }
+    if constexpr (kPixels * kOut % 64 != 0) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 64 * kFull),
+                          _mm512_castsi512_si256(Packed<kOut, true>(kFull, bg, rr)));
+    }
+  }
+  template <int kOut>
+  static void SubtractPacked(uint8_t* dst, I bg, I rr) {
+    constexpr int kFull = kPixels * kOut / 64;
+    for (int r = 0; r < kFull; ++r) {
+      uint8_t* p = dst + 64 * r;
+      _mm512_storeu_si512(p,
+                          _mm512_sub_epi8(_mm512_loadu_si512(p), Packed<kOut, false>(r, bg, rr)));
+    }
+    if constexpr (kPixels * kOut % 64 != 0) {
+      __m256i* q = reinterpret_cast<__m256i*>(dst + 64 * kFull);
+      const __m256i ones = _mm512_castsi512_si256(Packed<kOut, false>(kFull, bg, rr));
+      _mm256_storeu_si256(q, _mm256_sub_epi8(_mm256_loadu_si256(q), ones));
+    }
   }
 };
 
-template <bool kPermutesBytes>
+// Rows of pixels of kOut bytes (Block); wider than 3 only with the byte permutes.
+template <bool kPermutesBytes, int kOut = 3>
 int32_t YuyvRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
                  int32_t rows, int32_t pixels) {
   using V = Avx512<kPermutesBytes>;
@@ -179,7 +224,7 @@ int32_t YuyvRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t 
   int32_t done = 0;
   yuyv_simd::Mode mode = yuyv_simd::Mode::kAfterwards;
   for (int32_t i = 0; i < rows; ++i) {
-    done = yuyv_simd::Row<V>(src + i * srcStep, dst + i * dstStep, pixels, constants, &mode);
+    done = yuyv_simd::Row<V, kOut>(src + i * srcStep, dst + i * dstStep, pixels, constants, &mode);
   }
   return done;
 }

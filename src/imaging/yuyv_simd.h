@@ -251,9 +251,11 @@ inline typename V::Flags Suspects(typename V::I chroma, typename V::I m, typenam
 }
 
 // Converts V::kPixels pixels (whole chroma pairs) from `src` into blue, green, red at `dst`, with
-// the corrections `kFix` names. With kFlagged, returns the block's Suspects (`greenFlags`, unless
+// the corrections `kFix` names, as pixels of kOut bytes: 3 (blue, green, red), or where the
+// vector type permutes bytes also 4 (and 0), 6 (each channel a 16-bit word, the byte times 257)
+// or 8 (those and 0xFFFF). With kFlagged, returns the block's Suspects (`greenFlags`, unless
 // null, its green ones), else none. `whole` receives the green exactness mask, for Correct.
-template <class V, Fix kFix, bool kFlagged>
+template <class V, Fix kFix, bool kFlagged, int kOut>
 inline typename V::Flags Block(const uint8_t* src, uint8_t* dst, const Constants<V>& k,
                                typename V::M32* whole, typename V::Flags* greenFlags) {
   using I = typename V::I;
@@ -280,8 +282,9 @@ inline typename V::Flags Block(const uint8_t* src, uint8_t* dst, const Constants
   if constexpr (kFix == Fix::kAll)
     green = V::Dec16(green, GreenCorrections<V>(w, *whole, k), k.one16);
 
+  static_assert(kOut == 3 || V::kPermutesBytes);
   if constexpr (V::kPermutesBytes) {
-    V::StorePacked(dst, V::PackUs16(blue, green), V::PackUs16(red, red));
+    V::template StorePacked<kOut>(dst, V::PackUs16(blue, green), V::PackUs16(red, red));
   } else {
     I head, tail;
     Interleave<V>(blue, green, red, k, &head, &tail);
@@ -307,12 +310,26 @@ inline typename V::Flags Suspicion(const uint8_t* src, const Constants<V>& k,
 // Lowers by one the output bytes of a block that Block converted without its green corrections
 // (kListed: nor the listed ones). The tables only list lumas where the reference is also one
 // below after clamping.
-template <class V, bool kListed>
+template <class V, bool kListed, int kOut>
 inline void Correct(const uint8_t* src, uint8_t* dst, typename V::M32 whole,
                     const Constants<V>& k) {
   using I = typename V::I;
   const I w = V::Load(src);
   const I greenOnes = V::OneWhere16(GreenCorrections<V>(w, whole, k), k.one16);
+  if constexpr (V::kPermutesBytes) {
+    // Ones laid out as Block stores the pixels; a wide channel's word is v * 257, and v - 1 is
+    // 257 less: one off each of its bytes.
+    I blueOnes = V::Zero(), redOnes = V::Zero();
+    if (kListed) {
+      typename V::M16 blue{}, red{};
+      ListedCorrections<V>(w, V::And(w, k.lowByte), k, &blue, &red);
+      redOnes = V::OneWhere16(red, k.one16);
+      if (k.anyBlue) blueOnes = V::OneWhere16(blue, k.one16);
+    }
+    V::template SubtractPacked<kOut>(dst, V::PackUs16(blueOnes, greenOnes),
+                                     V::PackUs16(redOnes, redOnes));
+    return;
+  }
   I head, tail;
   if (!kListed) {
     head = V::Shuffle(greenOnes, k.headFromGr);
@@ -347,7 +364,7 @@ enum class Mode { kAfterwards, kListedAtOnce, kAllAtOnce };
 // the blocks that may need it; where most of those do as well (or green costs little), green is
 // corrected at once too, and only every fourth block is looked at to see whether the picture
 // has changed.
-template <class V>
+template <class V, int kOut = 3>
 inline int32_t Row(const uint8_t* src, uint8_t* dst, int32_t pixels, const Constants<V>& k,
                    Mode* mode) {
   constexpr int32_t kRun = 64;
@@ -364,13 +381,13 @@ inline int32_t Row(const uint8_t* src, uint8_t* dst, int32_t pixels, const Const
     if (*mode == Mode::kAfterwards) {
       typename V::Flags any{};
       for (; looked < kRun && done + V::kPixels <= pixels; ++looked, done += V::kPixels) {
-        any = V::FlagOr(
-            any, Block<V, Fix::kNone, true>(src + 2 * done, dst + 3 * done, k, &exact, nullptr));
+        any = V::FlagOr(any, Block<V, Fix::kNone, true, kOut>(src + 2 * done, dst + kOut * done, k,
+                                                              &exact, nullptr));
       }
       if (!V::AnyFlag(any)) continue;
       for (int32_t at = start; at < done; at += V::kPixels) {
         if (!V::AnyFlag(Suspicion<V>(src + 2 * at, k, &exact, &greenFlags))) continue;
-        Correct<V, true>(src + 2 * at, dst + 3 * at, exact, k);
+        Correct<V, true, kOut>(src + 2 * at, dst + kOut * at, exact, k);
         ++count;
         green += V::AnyFlag(greenFlags) ? 1 : 0;
       }
@@ -378,12 +395,12 @@ inline int32_t Row(const uint8_t* src, uint8_t* dst, int32_t pixels, const Const
       for (int32_t blocks = 0; blocks < kRun && done + V::kPixels <= pixels;
            ++blocks, done += V::kPixels) {
         if (blocks % kSampleEvery != 0) {
-          Block<V, Fix::kAll, false>(src + 2 * done, dst + 3 * done, k, &exact, nullptr);
+          Block<V, Fix::kAll, false, kOut>(src + 2 * done, dst + kOut * done, k, &exact, nullptr);
           continue;
         }
         ++looked;
-        count += V::AnyFlag(Block<V, Fix::kAll, true>(src + 2 * done, dst + 3 * done, k, &exact,
-                                                      &greenFlags))
+        count += V::AnyFlag(Block<V, Fix::kAll, true, kOut>(src + 2 * done, dst + kOut * done, k,
+                                                            &exact, &greenFlags))
                      ? 1
                      : 0;
         green += V::AnyFlag(greenFlags) ? 1 : 0;
@@ -391,14 +408,14 @@ inline int32_t Row(const uint8_t* src, uint8_t* dst, int32_t pixels, const Const
     } else {
       for (; looked < kRun && done + V::kPixels <= pixels; ++looked, done += V::kPixels) {
         flagged[green] = done;
-        count += V::AnyFlag(Block<V, Fix::kListed, true>(src + 2 * done, dst + 3 * done, k,
-                                                         &whole[green], &greenFlags))
+        count += V::AnyFlag(Block<V, Fix::kListed, true, kOut>(src + 2 * done, dst + kOut * done, k,
+                                                               &whole[green], &greenFlags))
                      ? 1
                      : 0;
         green += V::AnyFlag(greenFlags) ? 1 : 0;
       }
       for (int32_t i = 0; i < green; ++i) {
-        Correct<V, false>(src + 2 * flagged[i], dst + 3 * flagged[i], whole[i], k);
+        Correct<V, false, kOut>(src + 2 * flagged[i], dst + kOut * flagged[i], whole[i], k);
       }
     }
     *mode = 2 * count <= looked                    ? Mode::kAfterwards

@@ -54,13 +54,16 @@ TEST(FastPathChoice, TheBestInstructionSetThisProcessorRunsIsUsed) {
 // way it takes for such pictures.
 enum class Neighbours { kNone, kListedChroma, kExactGreen };
 
-void CompareAllYuyvCombinations(const std::vector<BlitVariant>& fast, Neighbours neighbours) {
+// `kernel`'s fast paths against `referenceKernel`, a flipping YUYV kernel into pixels of `bytes`.
+void CompareAllYuyvCombinations(BlitKernel kernel, BlitKernel referenceKernel, int bytes,
+                                Neighbours neighbours) {
+  const std::vector<BlitVariant> fast = FastVariants(kernel);
   const bool denseNeighbours = neighbours != Neighbours::kNone;
   constexpr int kPairs = 256, kWidth = 2 * kPairs, kSteps = 128;
   const YuyvExactTables& t = YuyvTables();
   ASSERT_GT(t.listedCount, 0);
   const int rows = denseNeighbours ? 2 * kSteps : kSteps;
-  PixelBuffer src(kWidth, rows, 2), expected(kWidth, rows, 3), actual(kWidth, rows, 3);
+  PixelBuffer src(kWidth, rows, 2), expected(kWidth, rows, bytes), actual(kWidth, rows, bytes);
   // The flipped kernels convert the source's bottom row first.
   auto rowOfStep = [&](int s) { return denseNeighbours ? rows - 2 - 2 * s : rows - 1 - s; };
   std::vector<std::pair<int, int>> exactGreen;
@@ -92,13 +95,14 @@ void CompareAllYuyvCombinations(const std::vector<BlitVariant>& fast, Neighbours
         p[3] = static_cast<uint8_t>(k);
       }
     }
-    Blit(reference::YuyvToBgr24Flip, expected, src, {0, 0, kWidth, rows}, 0, 0);
+    Blit(referenceKernel, expected, src, {0, 0, kWidth, rows}, 0, 0);
     for (const BlitVariant& v : fast) {
       Blit(v.kernel, actual, src, {0, 0, kWidth, rows}, 0, 0);
       if (expected == actual) continue;
       for (int row = 0; row < rows; ++row) {
         for (int j = 0; j < kWidth; ++j) {
-          if (std::memcmp(expected.At(j, rows - 1 - row), actual.At(j, rows - 1 - row), 3) != 0) {
+          if (std::memcmp(expected.At(j, rows - 1 - row), actual.At(j, rows - 1 - row), bytes) !=
+              0) {
             const uint8_t* p = src.At(j & ~1, row);
             FAIL() << v.name << ": Y " << int{src.At(j, row)[0]} << " U " << int{p[1]} << " V "
                    << int{p[3]};
@@ -109,12 +113,24 @@ void CompareAllYuyvCombinations(const std::vector<BlitVariant>& fast, Neighbours
   }
 }
 
+// Every colour layout: the byte-permute path writes the wide ones, corrections included,
+// straight from the conversion.
 TEST(YuyvFastPaths, AgreeWithTheReferenceForEveryLumaAndChromaCombination) {
-  for (Neighbours n : {Neighbours::kNone, Neighbours::kListedChroma, Neighbours::kExactGreen}) {
-    SCOPED_TRACE(n == Neighbours::kNone           ? "sparse"
-                 : n == Neighbours::kListedChroma ? "after listed chroma"
-                                                  : "after exact green");
-    CompareAllYuyvCombinations(FastVariants(YuyvToBgr24Flip), n);
+  struct Layout {
+    BlitKernel kernel, referenceKernel;
+    int bytes;
+  };
+  for (const Layout& l : {Layout{YuyvToBgr24Flip, reference::YuyvToBgr24Flip, 3},
+                          Layout{YuyvToBgrx32Flip, reference::YuyvToBgrx32Flip, 4},
+                          Layout{YuyvToBgr48Flip, reference::YuyvToBgr48Flip, 6},
+                          Layout{YuyvToBgra64Flip, reference::YuyvToBgra64Flip, 8}}) {
+    SCOPED_TRACE(l.bytes);
+    for (Neighbours n : {Neighbours::kNone, Neighbours::kListedChroma, Neighbours::kExactGreen}) {
+      SCOPED_TRACE(n == Neighbours::kNone           ? "sparse"
+                   : n == Neighbours::kListedChroma ? "after listed chroma"
+                                                    : "after exact green");
+      CompareAllYuyvCombinations(l.kernel, l.referenceKernel, l.bytes, n);
+    }
   }
 }
 
