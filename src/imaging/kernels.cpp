@@ -207,10 +207,7 @@ void YuyvToWideFlipFast(ZELCNV_BLIT_ARGS) {
       uint8_t* d = rows.dst + row * rows.dstStep + kBytes * static_cast<ptrdiff_t>(first);
       YuyvRowsToBgr24<kIsa>(s, rows.srcStep, scratch, step, count, pixels);
       const int32_t done =
-          kIsa == Isa::kAvx512Vbmi
-              ? simd::WidenBgr24RowsAvx512Vbmi(scratch, step, d, rows.dstStep, count, pixels,
-                                               kWidening)
-              : simd::WidenBgr24RowsSsse3(scratch, step, d, rows.dstStep, count, pixels, kWidening);
+          simd::WidenBgr24RowsSsse3(scratch, step, d, rows.dstStep, count, pixels, kWidening);
       for (int32_t i = 0; i < count; ++i) {
         for (int32_t j = done; j < pixels; ++j) {
           WidenPixel(scratch + i * step + 3 * j, d + i * rows.dstStep + kBytes * j, kWidening);

@@ -24,11 +24,8 @@ int32_t YuyvToBgr24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst
 enum class Widening { kBgrx32, kBgr48, kBgra64 };
 int32_t WidenBgr24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
                             int32_t rows, int32_t pixels, Widening widening);
-// YUYV pixels straight into the wide layouts (as WidenBgr24Rows* widens them), whole blocks.
+// YUYV pixels straight into the wide layouts (as WidenBgr24RowsSsse3 widens them), whole blocks.
 int32_t YuyvToWideRowsAvx512Vbmi(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst,
-                                 ptrdiff_t dstStep, int32_t rows, int32_t pixels,
-                                 Widening widening);
-int32_t WidenBgr24RowsAvx512Vbmi(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst,
                                  ptrdiff_t dstStep, int32_t rows, int32_t pixels,
                                  Widening widening);
 
