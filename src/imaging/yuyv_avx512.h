@@ -173,7 +173,7 @@ struct Avx512 {
   template <int kOut>
   static constexpr PermuteOrder kPackedOrder = PackedOrder<kOut>();
 
-  // Output register r of a block, or its corrections (`fourth`: set the fourth bytes).
+  // Output register r of a block (kFourth: with its fourth bytes set), or its corrections.
   template <int kOut, bool kFourth>
   static I Packed(int r, I bg, I rr) {
     const PermuteOrder& o = kPackedOrder<kOut>;
