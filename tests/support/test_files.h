@@ -16,6 +16,12 @@ inline std::vector<uint8_t> ReadFile(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The little-endian 32-bit word at `at` of a file's bytes; 0 past the end.
+inline uint32_t ReadU32(const std::vector<uint8_t>& file, size_t at) {
+  if (at > file.size() || file.size() - at < 4) return 0;
+  return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | uint32_t{file[at + 3]} << 24;
+}
+
 // What a shell command printed on its standard output; `status` (optional) receives its exit
 // status, -1 when it could not be started.
 inline std::string RunCommand(const std::string& command, int* status = nullptr) {

@@ -21,10 +21,7 @@ namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::RunCommand;
 
-uint32_t U32(const std::vector<uint8_t>& file, size_t offset) {
-  return file[offset] | file[offset + 1] << 8 | file[offset + 2] << 16 |
-         uint32_t{file[offset + 3]} << 24;
-}
+using testing::ReadU32;
 
 std::string Code(const std::vector<uint8_t>& file, size_t offset) {
   return std::string(reinterpret_cast<const char*>(&file[offset]), 4);
@@ -66,67 +63,67 @@ TEST_F(AviRecorderTest, OneVgaFrameHasTheExactLayout) {
   std::vector<uint8_t> file = Record(Path("one.avi"), 640, 480, 1, 3000);
   ASSERT_EQ(file.size(), 921864u);
   EXPECT_EQ(Code(file, 0), "RIFF");
-  EXPECT_EQ(U32(file, 4), 921856u);
+  EXPECT_EQ(ReadU32(file, 4), 921856u);
   EXPECT_EQ(Code(file, 8), "AVI ");
   EXPECT_EQ(Code(file, 12), "LIST");
-  EXPECT_EQ(U32(file, 16), 200u);
+  EXPECT_EQ(ReadU32(file, 16), 200u);
   EXPECT_EQ(Code(file, 24), "avih");
-  EXPECT_EQ(U32(file, 32), 33333u);
-  EXPECT_EQ(U32(file, 44), 0x10010u);
-  EXPECT_EQ(U32(file, 48), 1u);
-  EXPECT_EQ(U32(file, 56), 1u);
-  EXPECT_EQ(U32(file, 60), 921608u);
-  EXPECT_EQ(U32(file, 64), 640u);
-  EXPECT_EQ(U32(file, 68), 480u);
-  EXPECT_EQ(U32(file, 92), 124u);
+  EXPECT_EQ(ReadU32(file, 32), 33333u);
+  EXPECT_EQ(ReadU32(file, 44), 0x10010u);
+  EXPECT_EQ(ReadU32(file, 48), 1u);
+  EXPECT_EQ(ReadU32(file, 56), 1u);
+  EXPECT_EQ(ReadU32(file, 60), 921608u);
+  EXPECT_EQ(ReadU32(file, 64), 640u);
+  EXPECT_EQ(ReadU32(file, 68), 480u);
+  EXPECT_EQ(ReadU32(file, 92), 124u);
   EXPECT_EQ(Code(file, 108), "vids");
   EXPECT_EQ(Code(file, 112), "DIB ");
-  EXPECT_EQ(U32(file, 128), 333333u);
-  EXPECT_EQ(U32(file, 132), 10000000u);
-  EXPECT_EQ(U32(file, 140), 1u);
+  EXPECT_EQ(ReadU32(file, 128), 333333u);
+  EXPECT_EQ(ReadU32(file, 132), 10000000u);
+  EXPECT_EQ(ReadU32(file, 140), 1u);
   EXPECT_EQ(Code(file, 172), "strf");
-  EXPECT_EQ(U32(file, 184), 640u);
-  EXPECT_EQ(U32(file, 188), 480u);
+  EXPECT_EQ(ReadU32(file, 184), 640u);
+  EXPECT_EQ(ReadU32(file, 188), 480u);
   EXPECT_EQ(file[194], 24);
   EXPECT_EQ(Code(file, 220), "LIST");
-  EXPECT_EQ(U32(file, 224), 921612u);
+  EXPECT_EQ(ReadU32(file, 224), 921612u);
   EXPECT_EQ(Code(file, 228), "movi");
   EXPECT_EQ(Code(file, 232), "00db");
-  EXPECT_EQ(U32(file, 236), 921600u);
+  EXPECT_EQ(ReadU32(file, 236), 921600u);
   const size_t index = 232 + 921608;
   EXPECT_EQ(Code(file, index), "idx1");
-  EXPECT_EQ(U32(file, index + 4), 16u);
+  EXPECT_EQ(ReadU32(file, index + 4), 16u);
   EXPECT_EQ(Code(file, index + 8), "00db");
-  EXPECT_EQ(U32(file, index + 12), 0x10u);
-  EXPECT_EQ(U32(file, index + 16), 4u);
-  EXPECT_EQ(U32(file, index + 20), 921600u);
+  EXPECT_EQ(ReadU32(file, index + 12), 0x10u);
+  EXPECT_EQ(ReadU32(file, index + 16), 4u);
+  EXPECT_EQ(ReadU32(file, index + 20), 921600u);
 }
 
 TEST_F(AviRecorderTest, IndexOffsetsAndTheMeasuredRate) {
   std::vector<uint8_t> file = Record(Path("two.avi"), 640, 480, 2, 2997);
   const size_t index = 232 + 2 * 921608;
   ASSERT_EQ(file.size(), index + 8 + 32);
-  EXPECT_EQ(U32(file, index + 16), 4u);
-  EXPECT_EQ(U32(file, index + 32), 921612u);
-  EXPECT_EQ(U32(file, 32), 33366u);
-  EXPECT_EQ(U32(file, 128), 333667u);
-  EXPECT_EQ(U32(file, 48), 2u);
-  EXPECT_EQ(U32(file, 140), 2u);
+  EXPECT_EQ(ReadU32(file, index + 16), 4u);
+  EXPECT_EQ(ReadU32(file, index + 32), 921612u);
+  EXPECT_EQ(ReadU32(file, 32), 33366u);
+  EXPECT_EQ(ReadU32(file, 128), 333667u);
+  EXPECT_EQ(ReadU32(file, 48), 2u);
+  EXPECT_EQ(ReadU32(file, 140), 2u);
   EXPECT_EQ(file[240 + 921608 + 5], static_cast<uint8_t>(5 * 7 + 1)) << "second frame's pixels";
 }
 
 TEST_F(AviRecorderTest, AMeasuredRateOfZeroKeepsTheNominalTiming) {
   std::vector<uint8_t> file = Record(Path("zero.avi"), 8, 2, 1, 0);
-  EXPECT_EQ(U32(file, 32), 33333u);
-  EXPECT_EQ(U32(file, 128), 333333u);
+  EXPECT_EQ(ReadU32(file, 32), 33333u);
+  EXPECT_EQ(ReadU32(file, 128), 333333u);
 }
 
 TEST_F(AviRecorderTest, RowsArePaddedToFourBytes) {
   // 5 pixels x 3 bytes = 15 bytes a row, stored as 16 as BI_RGB readers expect.
   std::vector<uint8_t> file = Record(Path("odd.avi"), 5, 3, 2, 3000);
-  EXPECT_EQ(U32(file, 236), 48u);
+  EXPECT_EQ(ReadU32(file, 236), 48u);
   EXPECT_EQ(Code(file, 232 + 56), "00db") << "chunks follow each other with no pad byte";
-  EXPECT_EQ(U32(file, 224), 4u + 2 * 56);
+  EXPECT_EQ(ReadU32(file, 224), 4u + 2 * 56);
   EXPECT_EQ(file.size(), 232u + 2 * 56 + 8 + 32);
 }
 
@@ -149,8 +146,8 @@ TEST_F(AviRecorderTest, AFileNeverGrowsPastItsSizeLimit) {
   EXPECT_EQ(recorder_.FinishFile(), AviResult::kOk);
   std::vector<uint8_t> file = ReadFile(path);
   EXPECT_EQ(file.size(), 232 + 3 * frameChunk + 8 + 3 * 16);
-  EXPECT_EQ(U32(file, 4), file.size() - 8);
-  EXPECT_EQ(U32(file, 48), 3u);
+  EXPECT_EQ(ReadU32(file, 4), file.size() - 8);
+  EXPECT_EQ(ReadU32(file, 48), 3u);
 }
 
 TEST_F(AviRecorderTest, OpenFailuresAndWriteFailuresAreReported) {
@@ -174,7 +171,7 @@ TEST_F(AviRecorderTest, AnExistingFileIsTruncatedAndRewritten) {
   Record(path, 640, 480, 2, 3000);
   std::vector<uint8_t> file = Record(path, 8, 2, 1, 3000);
   EXPECT_EQ(file.size(), 232u + 8 + 48 + 8 + 16);
-  EXPECT_EQ(U32(file, 4), file.size() - 8);
+  EXPECT_EQ(ReadU32(file, 4), file.size() - 8);
 }
 
 TEST_F(AviRecorderTest, AStandardReaderSeesTheFramesSizeFormatAndRate) {

@@ -31,11 +31,7 @@ using testing::RunCommand;
 constexpr int kWidth = 160, kHeight = 120;
 constexpr uint64_t kPart = 300 * 1024;  // five frames of 160 x 120 and their indexes
 
-uint32_t U32(const std::vector<uint8_t>& file, size_t at) {
-  uint32_t value = 0;
-  if (at + 4 <= file.size()) std::memcpy(&value, &file[at], 4);
-  return value;
-}
+using testing::ReadU32;
 bool CodeIs(const std::vector<uint8_t>& file, size_t at, const char* code) {
   return at + 4 <= file.size() && std::memcmp(&file[at], code, 4) == 0;
 }
@@ -69,19 +65,19 @@ struct ClassicView {
 ClassicView ReadClassically(const std::vector<uint8_t>& file) {
   ClassicView view;
   if (!CodeIs(file, 0, "RIFF") || !CodeIs(file, 8, "AVI ")) return view;
-  view.partBytes = uint64_t{U32(file, 4)} + 8;
+  view.partBytes = uint64_t{ReadU32(file, 4)} + 8;
   if (view.partBytes > file.size()) return view;
-  view.totalFrames = U32(file, 48);
+  view.totalFrames = ReadU32(file, 48);
   size_t movi = 0;
-  for (size_t at = 12; at + 8 <= view.partBytes; at += 8 + size_t(U32(file, at + 4))) {
+  for (size_t at = 12; at + 8 <= view.partBytes; at += 8 + size_t(ReadU32(file, at + 4))) {
     if (CodeIs(file, at, "LIST") && CodeIs(file, at + 8, "movi")) movi = at + 8;
     if (CodeIs(file, at, "idx1")) {
-      const uint32_t entries = U32(file, at + 4) / 16;
+      const uint32_t entries = ReadU32(file, at + 4) / 16;
       for (uint32_t i = 0; i < entries; ++i) {
         const size_t entry = at + 8 + 16 * size_t(i);
-        const size_t chunk = movi + U32(file, entry + 8);
+        const size_t chunk = movi + ReadU32(file, entry + 8);
         if (movi == 0 || !CodeIs(file, entry, "00db") || !CodeIs(file, chunk, "00db") ||
-            chunk + 8 + U32(file, entry + 12) > view.partBytes) {
+            chunk + 8 + ReadU32(file, entry + 12) > view.partBytes) {
           return view;
         }
       }
@@ -190,11 +186,11 @@ TEST_F(OpenDmlTest, LongRecordingsArePartsThatEveryReaderReadsInEveryColourMode)
     const std::vector<uint8_t> file = ReadFile(path);
     // Parts of at most the limit, one after another to the end of the file.
     int parts = 0;
-    for (size_t at = 0; at + 12 <= file.size(); at += 8 + size_t(U32(file, at + 4)), ++parts) {
+    for (size_t at = 0; at + 12 <= file.size(); at += 8 + size_t(ReadU32(file, at + 4)), ++parts) {
       ASSERT_TRUE(CodeIs(file, at, "RIFF")) << "part " << parts;
       EXPECT_TRUE(CodeIs(file, at + 8, parts == 0 ? "AVI " : "AVIX"));
-      EXPECT_LE(U32(file, at + 4) + 8u, kPart);
-      ASSERT_LE(at + 8 + U32(file, at + 4), file.size());
+      EXPECT_LE(ReadU32(file, at + 4) + 8u, kPart);
+      ASSERT_LE(at + 8 + ReadU32(file, at + 4), file.size());
     }
     EXPECT_EQ(parts, 5);
     const ClassicView classic = ReadClassically(file);

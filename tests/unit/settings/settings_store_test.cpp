@@ -3,6 +3,7 @@
 
 #include "platform/settings_registry.h"
 #include "settings/settings_store.h"
+#include "settings_fields.h"
 #include "store_sandbox.h"
 
 #include <initializer_list>
@@ -15,10 +16,7 @@ namespace {
 
 using platform::SettingsWrite;
 
-auto Fields(const CameraSettings& s) {
-  return std::tuple(s.colourMode, s.waitTime, s.samplingRate, s.hiRate, int{s.brightness},
-                    int{s.contrast}, int{s.hue}, int{s.saturation});
-}
+using testing::Fields;
 
 class SettingsStoreTest : public ::testing::Test {
  protected:

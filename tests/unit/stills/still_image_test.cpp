@@ -44,14 +44,6 @@ const uint8_t* PictureRow(const FrameBitmap& bitmap, int y) {
   return bitmap.Bits() + size_t(bitmap.Height() - 1 - y) * bitmap.Stride();
 }
 
-bool ReaderAvailable() {
-  return testing::ImageReaderAvailable();
-}
-
-std::pair<std::string, std::vector<uint8_t>> Probe(const std::string& path) {
-  return testing::ProbeImage(ZELCNV_IMAGE_PROBE, path);
-}
-
 class StillImageTest : public ::testing::Test {
  protected:
   std::string Path(const std::string& name) {
@@ -162,7 +154,7 @@ TEST_F(StillImageTest, TiffOfColour32HasAZeroFourthSample) {
 }
 
 TEST_F(StillImageTest, EveryDepthKeepsItsOrientationInEveryReader) {
-  if (!ReaderAvailable()) GTEST_SKIP() << "no standard image reader here";
+  if (!testing::ImageReaderAvailable()) GTEST_SKIP() << "no standard image reader here";
   struct Case {
     int bits;
     const char* pngMode;
@@ -179,13 +171,13 @@ TEST_F(StillImageTest, EveryDepthKeepsItsOrientationInEveryReader) {
     ASSERT_EQ(Save(live, stem + ".tif", kFileTiff), 1);
     ASSERT_EQ(Save(live, stem + ".jpg", kFileJpegBest), 1);
     ASSERT_EQ(Save(live, stem + ".bmp", kFileBmp), 1);
-    auto png = Probe(stem + ".png");
+    auto png = testing::ProbeImage(ZELCNV_IMAGE_PROBE, stem + ".png");
     EXPECT_EQ(png.first, std::string(c.pngMode) + " 13 7 PNG 0") << c.bits;
-    auto tif = Probe(stem + ".tif");
+    auto tif = testing::ProbeImage(ZELCNV_IMAGE_PROBE, stem + ".tif");
     EXPECT_EQ(tif.first, std::string(c.tiffMode) + " 13 7 TIFF 0") << c.bits;
-    auto jpg = Probe(stem + ".jpg");
+    auto jpg = testing::ProbeImage(ZELCNV_IMAGE_PROBE, stem + ".jpg");
     EXPECT_EQ(jpg.first, std::string(c.jpegMode) + " 13 7 JPEG 1") << c.bits;
-    auto bmp = Probe(stem + ".bmp");
+    auto bmp = testing::ProbeImage(ZELCNV_IMAGE_PROBE, stem + ".bmp");
     EXPECT_NE(bmp.first.find(" 13 7 BMP"), std::string::npos) << c.bits << ": " << bmp.first;
     if (c.bits == 8 || c.bits == 24) {
       // Exact pixels, top row first, red first for colour.
@@ -267,8 +259,8 @@ TEST_F(StillImageTest, SixteenBitChannelsKeepTheirRangeInEveryFormat) {
     EXPECT_EQ(bmp[28], bits) << "its own depth";
     EXPECT_EQ(std::memcmp(&bmp[54], live.Bits(), size_t(live.Stride()) * height), 0);
 
-    if (ReaderAvailable()) {
-      const auto jpg = Probe(stem + ".jpg");
+    if (testing::ImageReaderAvailable()) {
+      const auto jpg = testing::ProbeImage(ZELCNV_IMAGE_PROBE, stem + ".jpg");
       ASSERT_EQ(jpg.first, "RGB 5 3 JPEG 1");
       ASSERT_EQ(jpg.second.size(), size_t(width) * height * 3);
       for (int y = 0; y < height; ++y) {

@@ -4,6 +4,7 @@
 
 #include "platform/settings_registry.h"
 #include "settings/settings_store.h"
+#include "settings_fields.h"
 #include "store_sandbox.h"
 
 #include <sys/stat.h>
@@ -24,10 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-auto Fields(const CameraSettings& s) {
-  return std::tuple(s.colourMode, s.waitTime, s.samplingRate, s.hiRate, int{s.brightness},
-                    int{s.contrast}, int{s.hue}, int{s.saturation});
-}
+using testing::Fields;
 
 class SettingsFileTest : public ::testing::Test {
  protected:
