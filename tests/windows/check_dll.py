@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """Checks a built ZelCnvSdk.dll without running it, as a machine that cannot run its code can:
-its machine type, exactly the .def file's exports (undecorated), cdecl returns of every export
+its machine type, exactly the exports the public header declares and the .def file lists
+(undecorated), cdecl returns of every export
 (x86: no export pops its arguments), only system DLLs imported, the dialog templates and the
 version resource.
 
-Usage: check_dll.py DLL DEF_FILE DIALOG_IDS_HEADER x86|x64
+Usage: check_dll.py DLL PUBLIC_HEADER DEF_FILE DIALOG_IDS_HEADER x86|x64
 Prints one line per check; exits 1 when one fails.
 """
 import re
@@ -22,7 +23,7 @@ RT_DIALOG, RT_VERSION = 5, 16
 LANG_JAPANESE, LANG_ENGLISH = 0x11, 0x09
 VERSION = "4.5.20"
 
-dll_path, def_path, ids_path, arch = sys.argv[1:5]
+dll_path, header_path, def_path, ids_path, arch = sys.argv[1:6]
 machine, triplet = MACHINES[arch]
 failures = []
 
@@ -42,6 +43,12 @@ def def_exports():
         elif in_exports and word:
             names.append(word.split()[0])
     return names
+
+
+def declared_exports():
+    """The functions the public header declares for export."""
+    text = open(header_path).read()
+    return re.findall(r"ZELCNV_API\s+[^;]*?\b(ZelCam_\w+)\s*\(", text)
 
 
 def dialog_ids():
@@ -96,13 +103,19 @@ check(pe.FILE_HEADER.Machine == machine, f"machine type {arch}",
 check(pe.FILE_HEADER.Characteristics & 0x2000 != 0, "a DLL", "the image is not marked as a DLL")
 
 expected = def_exports()
+declared = declared_exports()
+check(len(declared) == 116 and sorted(declared) == sorted(expected),
+      f"the header declares the {len(declared)} functions the .def file lists",
+      f"the header declares {len(declared)} functions and the .def file lists {len(expected)}; "
+      f"only declared {sorted(set(declared) - set(expected))}, "
+      f"only listed {sorted(set(expected) - set(declared))}")
 exported = {e.name.decode(): e for e in pe.DIRECTORY_ENTRY_EXPORT.symbols if e.name}
 unnamed = [e.ordinal for e in pe.DIRECTORY_ENTRY_EXPORT.symbols if not e.name]
-missing = sorted(set(expected) - set(exported))
-extra = sorted(set(exported) - set(expected))
-check(len(expected) == 116 and not missing and not extra and not unnamed,
-      f"exports exactly the {len(expected)} undecorated names of {def_path.rsplit('/', 1)[-1]}",
-      f"exports differ: missing {missing}, not in the .def {extra}, unnamed ordinals {unnamed}")
+missing = sorted(set(declared) - set(exported))
+extra = sorted(set(exported) - set(declared))
+check(len(exported) == 116 and not missing and not extra and not unnamed,
+      f"exports exactly the {len(exported)} undecorated names the header declares",
+      f"{len(exported)} exports: missing {missing}, not declared {extra}, unnamed ordinals {unnamed}")
 forwarded = [n for n, e in exported.items() if e.forwarder]
 check(not forwarded, "no export is forwarded", f"forwarded exports {forwarded}")
 
@@ -142,9 +155,8 @@ if arch == "x86":
     functions = disassembly()
     base = pe.OPTIONAL_HEADER.ImageBase
     unknown, callee_pops = [], []
-    for name in expected:
-        if name not in exported:
-            continue
+    present = sorted(exported)
+    for name in present:
         address = base + exported[name].address
         if address not in functions:
             unknown.append(name)
@@ -155,7 +167,7 @@ if arch == "x86":
         elif not plain:
             unknown.append(name)
     check(not unknown and not callee_pops,
-          f"every export is cdecl: none of the {len(expected)} returns with ret N",
+          f"every export is cdecl: none of the {len(present)} returns with ret N",
           f"not cdecl: {callee_pops}; no return found for {unknown}")
 
 sys.exit(1 if failures else 0)
