@@ -63,12 +63,13 @@ class MeteredBackend final : public platform::DeviceBackend {
                std::shared_ptr<DeviceMeter> meter)
         : inner_(std::move(inner)), meter_(std::move(meter)) {}
     bool Control(uint32_t code, const void* in, uint32_t inLength, void* out, uint32_t outLength,
-                 uint32_t* bytesMoved) override {
+                 uint32_t* bytesMoved, uint32_t timeoutMs) override {
       const uint64_t start = CallingThreadCpuNs();
-      const bool ok = inner_->Control(code, in, inLength, out, outLength, bytesMoved);
+      const bool ok = inner_->Control(code, in, inLength, out, outLength, bytesMoved, timeoutMs);
       meter_->ns.fetch_add(CallingThreadCpuNs() - start, std::memory_order_relaxed);
       return ok;
     }
+    void Cancel() override { inner_->Cancel(); }
 
    private:
     std::unique_ptr<platform::DeviceConnection> inner_;

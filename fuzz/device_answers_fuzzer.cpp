@@ -68,7 +68,7 @@ Script& TheScript() {
 class ScriptedConnection final : public platform::DeviceConnection {
  public:
   bool Control(uint32_t, const void* in, uint32_t inLength, void* out, uint32_t outLength,
-               uint32_t* bytesMoved) override {
+               uint32_t* bytesMoved, uint32_t /*timeoutMs*/) override {
     Script& script = TheScript();
     // An exhausted script is an unplugged converter: every transfer fails, nothing blocks.
     if (script.Exhausted()) return false;

@@ -69,6 +69,7 @@ NTSTATUS SimulatedConverter::Attach(PDRIVER_OBJECT driver, uint32_t index, const
   ExInitializeFastMutex(&self->publishLock_);
   InitializeListHead(&self->queue_);
   KeInitializeEvent(&self->workAvailable_, SynchronizationEvent, FALSE);
+  KeInitializeEvent(&self->cancelDone_, NotificationEvent, FALSE);
 
   self->model_ = zelsim::ConverterModel::Create(self->host_.Host());
   NTSTATUS status = STATUS_INSUFFICIENT_RESOURCES;
@@ -316,8 +317,8 @@ NTSTATUS SimulatedConverter::DispatchDeviceControl(PIRP irp) {
 
 // One control transfer through the model, with the IRP's buffers: the pipe number from the
 // system buffer, the data through the MDL.
-void SimulatedConverter::Transfer(uint32_t connection, PIRP irp, NTSTATUS* status,
-                                  ULONG_PTR* moved) {
+void SimulatedConverter::Transfer(uint32_t connection, PIRP irp, NTSTATUS* status, ULONG_PTR* moved,
+                                  zelsim::TransferLimits* limits) {
   *moved = 0;
   zelsim::ConverterModel* model = EnterModel();
   if (model == nullptr) {
@@ -338,7 +339,7 @@ void SimulatedConverter::Transfer(uint32_t connection, PIRP irp, NTSTATUS* statu
   }
   uint32_t bytes = 0;
   const bool ok = model->Control(connection, stack->Parameters.DeviceIoControl.IoControlCode, in,
-                                 inLength, out, outLength, &bytes);
+                                 inLength, out, outLength, &bytes, limits);
   uint32_t unused = 0;
   // A refused transfer on a converter that has gone away reads as such; any other refusal is the
   // device's plain failure.
@@ -412,17 +413,46 @@ PIRP SimulatedConverter::NextTransfer() {
   }
 }
 
-// A video transfer waits inside the model until its frame is due, or fails once the converter is
-// unplugged or detached; it cannot be cancelled once there.
+// A video transfer waits inside the model until its frame is due, fails once the converter is
+// unplugged or detached, and ends with STATUS_CANCELLED when its requester cancels it meanwhile
+// (a stop that will not wait for a converter gone silent).
 void SimulatedConverter::CompleteTransfer(PIRP irp) {
   const auto connection =
       static_cast<uint32_t>(reinterpret_cast<ULONG_PTR>(irp->Tail.Overlay.DriverContext[1]));
-  NTSTATUS status;
-  ULONG_PTR moved;
-  Transfer(connection, irp, &status, &moved);
+  NTSTATUS status = STATUS_CANCELLED;
+  ULONG_PTR moved = 0;
+  // No cancel routine of an earlier transfer is left running (the last one was waited for).
+  activeLimits_ = zelsim::TransferLimits{};
+  KeClearEvent(&cancelDone_);
+  (void)IoSetCancelRoutine(irp, &CancelActiveTransfer);
+  if (!irp->Cancel || IoSetCancelRoutine(irp, nullptr) == nullptr) {
+    Transfer(connection, irp, &status, &moved, &activeLimits_);
+    if (IoSetCancelRoutine(irp, nullptr) == nullptr) {
+      // The cancel routine has run or is running: the IRP stays ours to complete, but only once
+      // the routine is done with the limits.
+      KeWaitForSingleObject(&cancelDone_, Executive, KernelMode, FALSE, nullptr);
+      if (!NT_SUCCESS(status)) {
+        status = STATUS_CANCELLED;
+        moved = 0;
+      }
+    }
+  }
   InterlockedDecrement(&waitingTransfers_);
   CompleteIrp(irp, status, moved);
   Release();
+}
+
+// Runs when the transfer the worker is in is cancelled. The I/O manager cancels a user's request
+// (CancelIoEx, a closing handle) from below DISPATCH_LEVEL, which is where the IRQL returns once
+// the cancel spin lock is released: the model's mutex may be taken there.
+void NTAPI SimulatedConverter::CancelActiveTransfer(PDEVICE_OBJECT, PIRP irp) {
+  IoReleaseCancelSpinLock(irp->CancelIrql);
+  auto* self = static_cast<SimulatedConverter*>(irp->Tail.Overlay.DriverContext[0]);
+  if (zelsim::ConverterModel* model = self->EnterModel()) {
+    model->Abort(&self->activeLimits_);
+    self->LeaveModel();
+  }
+  KeSetEvent(&self->cancelDone_, IO_NO_INCREMENT, FALSE);
 }
 
 void NTAPI SimulatedConverter::WorkerEntry(PVOID context) {

@@ -70,11 +70,13 @@ class SimulatedConverter {
   zelsim::ConverterModel* EnterModel();
   void LeaveModel();
 
-  void Transfer(uint32_t connection, PIRP irp, NTSTATUS* status, ULONG_PTR* moved);
+  void Transfer(uint32_t connection, PIRP irp, NTSTATUS* status, ULONG_PTR* moved,
+                zelsim::TransferLimits* limits = nullptr);
   NTSTATUS QueueTransfer(PIRP irp, uint32_t connection);
   void CompleteTransfer(PIRP irp);
   PIRP NextTransfer();
   static void NTAPI CancelQueuedTransfer(PDEVICE_OBJECT device, PIRP irp);
+  static void NTAPI CancelActiveTransfer(PDEVICE_OBJECT device, PIRP irp);
   static void NTAPI WorkerEntry(PVOID context);
 
   volatile LONG references_ = 1;
@@ -95,6 +97,11 @@ class SimulatedConverter {
   bool stopping_ = false;
   KEVENT workAvailable_;
   PKTHREAD worker_ = nullptr;
+
+  // The transfer the worker is in (one at a time): its cancel routine aborts it in the model
+  // through these limits, and signals cancelDone_ once it is done with them.
+  zelsim::TransferLimits activeLimits_;
+  KEVENT cancelDone_;
 
   // Guards device_ and linked_: the name comes and goes with unplug and replug.
   FAST_MUTEX publishLock_;

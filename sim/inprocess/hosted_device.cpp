@@ -1,5 +1,7 @@
 #include "hosted_device.h"
 
+#include "platform/thread.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <limits>
@@ -17,13 +19,19 @@ class SimConnection final : public zelcnv::platform::DeviceConnection {
       : device_(std::move(device)), id_(id) {}
 
   bool Control(uint32_t code, const void* in, uint32_t inLength, void* out, uint32_t outLength,
-               uint32_t* bytesMoved) override {
-    return device_->Model().Control(id_, code, in, inLength, out, outLength, bytesMoved);
+               uint32_t* bytesMoved, uint32_t timeoutMs) override {
+    limits_.deadlineNs = timeoutMs == zelcnv::platform::kWaitForever
+                             ? kNoDeadline
+                             : HostedDevice::NowNs(nullptr) + uint64_t{timeoutMs} * 1000000;
+    return device_->Model().Control(id_, code, in, inLength, out, outLength, bytesMoved, &limits_);
   }
+
+  void Cancel() override { device_->Model().Abort(&limits_); }
 
  private:
   std::shared_ptr<HostedDevice> device_;
   uint32_t id_;
+  TransferLimits limits_;
 };
 
 HostedDevice& Self(void* context) {

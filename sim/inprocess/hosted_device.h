@@ -21,11 +21,12 @@ class HostedDevice {
   HostedDevice& operator=(const HostedDevice&) = delete;
 
   ConverterModel& Model() { return *model_; }
+  // The model's clock in nanoseconds (the context is not used): where a transfer's deadline lies.
+  static uint64_t NowNs(void* context);
 
  private:
   HostedDevice() = default;
 
-  static uint64_t NowNs(void* context);
   static void Lock(void* context);
   static void Unlock(void* context);
   static void Wait(void* context, uint64_t deadlineNs);

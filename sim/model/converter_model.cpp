@@ -128,7 +128,8 @@ bool ConverterModel::Open(uint32_t* connection) {
 }
 
 bool ConverterModel::Control(uint32_t connection, uint32_t code, const void* in, uint32_t inLength,
-                             void* out, uint32_t outLength, uint32_t* moved) {
+                             void* out, uint32_t outLength, uint32_t* moved,
+                             TransferLimits* limits) {
   uint32_t ignored = 0;
   if (moved == nullptr) moved = &ignored;
   *moved = 0;
@@ -149,10 +150,17 @@ bool ConverterModel::Control(uint32_t connection, uint32_t code, const void* in,
       *moved = kPacketBytes;
       return true;
     case kVideoPipe:
-      return TransferFrame(connection, buffer, outLength, moved);
+      return TransferFrame(connection, buffer, outLength, moved, limits);
     default:
       return false;
   }
+}
+
+void ConverterModel::Abort(TransferLimits* limits) {
+  if (limits == nullptr) return;
+  Guard guard(host_);
+  limits->aborted = true;
+  host_.wakeAll(host_.context);
 }
 
 int ConverterModel::ReadRegister(int address) {
@@ -331,31 +339,38 @@ bool ConverterModel::ReadAnswer(uint8_t* out, uint32_t length) {
 // Called and returns with the lock held; the lock is given up only inside host_.wait, so every
 // condition is checked again after each wait.
 bool ConverterModel::TransferFrame(uint32_t connection, uint8_t* out, uint32_t length,
-                                   uint32_t* moved) {
+                                   uint32_t* moved, const TransferLimits* limits) {
   bool stalling = false;
   uint64_t stallUntil = 0;
   bool haveTarget = false;
   uint64_t target = 0;
   uint32_t targetEpoch = 0;
+  const uint64_t giveUpAt = limits != nullptr ? limits->deadlineNs : kNoDeadline;
+  // Every wait ends by the transfer's own deadline at the latest.
+  auto waitUntil = [&](uint64_t deadline) {
+    host_.wait(host_.context, deadline < giveUpAt ? deadline : giveUpAt);
+  };
   for (;;) {
     if (!Usable(connection)) return false;
+    if (limits != nullptr && limits->aborted) return false;
     const uint32_t frameBytes = samplesPerFrame_ * bytesPerSample_;
     if (length < frameBytes) return false;
     if (failAfterArmed_ && failAfterLeft_ == 0) return false;
     const uint64_t now = host_.nowNs(host_.context);
+    if (now >= giveUpAt) return false;
     if (stallMs_ != 0) {
       stalling = true;
       stallUntil = now + stallMs_ * kNsPerMs;
       stallMs_ = 0;
     }
     if (stalling && now < stallUntil) {
-      host_.wait(host_.context, stallUntil);
+      waitUntil(stallUntil);
       continue;
     }
     uint64_t sequence = nextSequence_;
     if (timing_ == TimingMode::kManual) {
       if (releaseCredit_ == 0) {
-        host_.wait(host_.context, kNoDeadline);
+        waitUntil(kNoDeadline);
         continue;
       }
       --releaseCredit_;
@@ -370,7 +385,7 @@ bool ConverterModel::TransferFrame(uint32_t connection, uint8_t* out, uint32_t l
       }
       const uint64_t due = timelineStartNs_ + FrameOffsetNs(standard_, target - timelineFirst_);
       if (now < due) {
-        host_.wait(host_.context, due);
+        waitUntil(due);
         continue;
       }
       sequence = target;

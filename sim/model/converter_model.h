@@ -20,6 +20,15 @@ inline constexpr uint32_t kLargestSamplesPerFrame = 1u << 22;
 // Answers not yet read; when more queue up, the oldest is dropped.
 inline constexpr int kAnswerQueueDepth = 8;
 
+// What bounds one frame transfer, owned by whoever issues it and handed to Control: the transfer
+// fails once the model's clock reaches `deadlineNs`, and at once after Abort, which holds for
+// every later transfer given the same limits. Read and written under the model's lock, except
+// `deadlineNs`, which only the issuing thread writes, before the call.
+struct TransferLimits {
+  uint64_t deadlineNs = kNoDeadline;
+  bool aborted = false;
+};
+
 class ConverterModel {
  public:
   // Power-on state, standard 525, realtime timing, default input contents. Null when the host
@@ -43,9 +52,13 @@ class ConverterModel {
   // One control transfer as the driver receives it: `in` holds the pipe number, `out` is the data
   // buffer (the request packet on the request pipe). `moved` (optional) receives the bytes moved.
   // Fails for an unknown code or pipe, a wrong size, an unknown request code or a bad parameter;
-  // a frame transfer blocks until its frame is due (without holding the lock).
+  // a frame transfer blocks until its frame is due (without holding the lock), or until `limits`
+  // (optional) end it.
   bool Control(uint32_t connection, uint32_t code, const void* in, uint32_t inLength, void* out,
-               uint32_t outLength, uint32_t* moved);
+               uint32_t outLength, uint32_t* moved, TransferLimits* limits = nullptr);
+  // From any thread: the transfer waiting with `limits` fails now, as does every later one given
+  // them. A converter that has gone silent (a stall, manual timing) cannot hold a stop up.
+  void Abort(TransferLimits* limits);
 
   // The device-side value of a register, -1 for an address outside 0..255.
   int ReadRegister(int address);
@@ -68,7 +81,8 @@ class ConverterModel {
   bool HandleRequest(const uint8_t* packet, uint32_t length);
   void QueueAnswer(uint8_t byte0);
   bool ReadAnswer(uint8_t* out, uint32_t length);
-  bool TransferFrame(uint32_t connection, uint8_t* out, uint32_t length, uint32_t* moved);
+  bool TransferFrame(uint32_t connection, uint8_t* out, uint32_t length, uint32_t* moved,
+                     const TransferLimits* limits);
   void Prepare(const PictureParams& params);
   void ProduceFrame(uint32_t sequence, uint8_t* out, uint32_t limit);
 

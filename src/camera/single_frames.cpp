@@ -1,6 +1,8 @@
 // Single frames, still images and recording: arming capture, reading one frame synchronously,
 // copying the current image out, saving it as an image file, and starting a recording from the
 // stream.
+#include <algorithm>
+
 #include "camera/camera.h"
 #include "device/protocol.h"
 #include "imaging/still_image.h"
@@ -11,6 +13,9 @@ namespace zelcnv::camera {
 namespace {
 
 constexpr int kNameBytes = 1024;  // a converted file name with its terminator
+// How long a snapshot waits for its frame beyond the wait time: ten frame periods of the slower,
+// 625-line standard. A converter that sends nothing for that long has gone silent.
+constexpr uint32_t kSnapShotFrameWaitMs = 10 * 40;
 
 }  // namespace
 
@@ -39,7 +44,9 @@ int CZelCam::SnapShot(void* buffer, int32_t size, int32_t topDown) {
   const int32_t state = streamState_.load();
   if (!device_ || state == kStreamRunning) return Fail(kErrNotReady);
   if (state == kStreamIdle && !PrepareStream()) return Fail(kErrNotReady);
-  if (device_->ReadSingleFrame() != device::kStatusOk) return Fail(kErrCapture);
+  const uint32_t waitMs =
+      kSnapShotFrameWaitMs + static_cast<uint32_t>(std::max(0, waitTime_.load()));
+  if (device_->ReadSingleFrame(waitMs) != device::kStatusOk) return Fail(kErrCapture);
   imaging::FrameBitmap& native = *bitmaps_[kNativeBitmap];
   const size_t nativeBytes = size_t(native.Stride()) * size_t(native.Height());
   if (device_->DecodeSingleFrame(native.Bits(), nativeBytes, 0, 0, kDecodeSelector) !=

@@ -11,6 +11,13 @@ namespace zelcnv::device {
 
 namespace {
 
+// The thread's device file, where a stop finds it to cancel.
+void ShowDevice(TransferBlock& block, platform::DeviceFile* device) {
+  std::lock_guard lock(block.deviceMutex);
+  block.device = device;
+  if (device != nullptr && block.cancelled) platform::CancelDeviceFile(device);
+}
+
 void RunTransferLoop(TransferBlock& block) {
   uint8_t request[kPacketSize] = {};
   request[0] = kRequestFrame;
@@ -20,6 +27,7 @@ void RunTransferLoop(TransferBlock& block) {
   FrameRing& ring = *block.ring;
 
   if (platform::DeviceFile* device = platform::OpenDeviceFile(block.devicePath)) {
+    ShowDevice(block, device);
     const uint32_t start = platform::TickCountMs();
     status = kStatusOk;
     const uint32_t length = static_cast<uint32_t>(block.transferLength);
@@ -31,12 +39,15 @@ void RunTransferLoop(TransferBlock& block) {
       const TransferResult result =
           PipeTransfer(device, kVideoPipe, block.transferLength, ring.WriteSlot(), &moved, 1,
                        block.useAlternateCodes != 0);
+      // A transfer the stop cut short is no frame and no failure.
+      if (block.stopped.load() == 1) break;
       if (result != kTransferOk || moved != length) status = kStatusFrameFailed;
       ++count;
       ring.Publish();  // a failed frame still advances the ring, as it does the count
       platform::SignalEvent(block.published);
     }
     elapsed = platform::TickCountMs() - start;
+    ShowDevice(block, nullptr);
     platform::CloseDeviceFile(device);
   }
 
@@ -69,6 +80,10 @@ LibStatus CVXMSdkLib::StartTransfer() {
   transfer_.ring = &ring_;
   transfer_.published = frameEvent_.load();
   ring_.Rewind();
+  {
+    std::lock_guard lock(transfer_.deviceMutex);
+    transfer_.cancelled = false;
+  }
   transfer_.stopped.store(0);
   if (!transferWorker_.Start(TransferThreadEntry, &transfer_, true)) {
     transfer_.stopped.store(1);
@@ -90,6 +105,12 @@ LibStatus CVXMSdkLib::StopTransfer() {
     return kStatusOk;
   }
   transfer_.stopped.store(1);  // seen by the thread once per frame transfer
+  {
+    // The transfer it waits in now ends at once, as does any it would start.
+    std::lock_guard lock(transfer_.deviceMutex);
+    transfer_.cancelled = true;
+    if (transfer_.device != nullptr) platform::CancelDeviceFile(transfer_.device);
+  }
   ReleaseEndedThread();
   lastTransferTicks_ = transfer_.elapsedTicks.load();
   transfer_.stopped.store(1);
@@ -125,7 +146,7 @@ void CVXMSdkLib::StopFrameWaits(bool stop) {
   if (stop) platform::SignalEvent(frameEvent_.load());
 }
 
-LibStatus CVXMSdkLib::ReadSingleFrame() {
+LibStatus CVXMSdkLib::ReadSingleFrame(uint32_t timeoutMs) {
   const int32_t length = FrameBytes();
   // A handle opened on another device path is stale once the device number changed.
   if (singleFrameHandle_ != nullptr && std::strcmp(singleFramePath_, devicePath_) != 0) {
@@ -139,7 +160,7 @@ LibStatus CVXMSdkLib::ReadSingleFrame() {
   }
   uint32_t moved = 0;
   const TransferResult result = PipeTransfer(singleFrameHandle_, kVideoPipe, length, frameBuffer_,
-                                             &moved, 1, singleReadAlternate_ != 0);
+                                             &moved, 1, singleReadAlternate_ != 0, timeoutMs);
   if (result != kTransferOk || moved != static_cast<uint32_t>(length)) {
     // A failed handle (device unplugged) would fail every later read: reopen next time.
     platform::CloseDeviceFile(singleFrameHandle_);

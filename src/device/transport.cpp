@@ -9,7 +9,8 @@
 namespace zelcnv::device {
 
 TransferResult PipeTransfer(DeviceFile* handle, uint32_t pipe, int32_t length, void* buffer,
-                            uint32_t* bytesMoved, int select, bool alternateCodes) {
+                            uint32_t* bytesMoved, int select, bool alternateCodes,
+                            uint32_t timeoutMs) {
   if (buffer == nullptr) return kTransferNoBuffer;
   if (handle == nullptr) return kTransferNoHandle;
   uint32_t code;
@@ -22,7 +23,7 @@ TransferResult PipeTransfer(DeviceFile* handle, uint32_t pipe, int32_t length, v
                                 static_cast<uint8_t>(pipe >> 16), static_cast<uint8_t>(pipe >> 24)};
   uint32_t moved = 0;
   bool ok = platform::ControlTransfer(handle, code, pipeBytes, sizeof pipeBytes, buffer,
-                                      static_cast<uint32_t>(length), &moved);
+                                      static_cast<uint32_t>(length), &moved, timeoutMs);
   if (bytesMoved != nullptr) *bytesMoved = moved;
   return ok ? kTransferOk : kTransferFailed;
 }

@@ -12,10 +12,11 @@ using platform::DeviceFile;
 
 // One control transfer on `pipe`; `select` picks the direct-out (0) or direct-in (1) code of the
 // standard or alternate pair. `bytesMoved` receives the driver's count whenever the driver was
-// called.
+// called. A transfer the device has not completed after `timeoutMs` is cancelled and fails.
 [[nodiscard]] TransferResult PipeTransfer(DeviceFile* handle, uint32_t pipe, int32_t length,
                                           void* buffer, uint32_t* bytesMoved, int select,
-                                          bool alternateCodes);
+                                          bool alternateCodes,
+                                          uint32_t timeoutMs = platform::kWaitForever);
 
 // Sends one 64-byte request packet on the request pipe: kStatusOk, kStatusNoDevice or
 // kStatusRequestFailed, as every exchange below.

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 #include "device/frame_ring.h"
 #include "device/protocol.h"
@@ -31,6 +32,12 @@ struct TransferBlock {
   platform::Event* published = nullptr;
   int32_t useAlternateCodes = 0;
   const char* devicePath = nullptr;
+  // The thread's open device file, so that a stop can cut short the transfer it waits in (a
+  // converter gone silent sends nothing, for ever). `cancelled`: a stop came; a file opened after
+  // it is cancelled at once.
+  std::mutex deviceMutex;
+  platform::DeviceFile* device = nullptr;  // under deviceMutex
+  bool cancelled = false;                  // under deviceMutex
 };
 
 // PollFrame results.
@@ -114,7 +121,9 @@ class CVXMSdkLib {
 
   // Transfer control.
   [[nodiscard]] LibStatus StartTransfer();
-  // The transfer thread's final status (kStatusOk when none had to be stopped).
+  // Cancels the frame transfer in flight and returns once the thread has ended, whatever the
+  // converter does: the thread's final status (kStatusOk when none had to be stopped; a transfer
+  // cut short by the stop is not a failure).
   LibStatus StopTransfer();
   [[nodiscard]] PollResult PollFrame();
   // The consumer's wait for something to poll: returns once a frame it has not taken is
@@ -125,7 +134,9 @@ class CVXMSdkLib {
   // thread; a stream's owner stops the waits before it stops the consumer and lets them go on
   // before it starts one.
   void StopFrameWaits(bool stop);
-  [[nodiscard]] LibStatus ReadSingleFrame();
+  // One frame into the single-frame buffer, waiting at most `timeoutMs` for it
+  // (kStatusFrameFailed after that; the next read opens the device again).
+  [[nodiscard]] LibStatus ReadSingleFrame(uint32_t timeoutMs = platform::kWaitForever);
   bool TransferRunning() const { return transfer_.stopped.load() == 0; }
   // Waits until the transfer thread has ended by itself (true) or `timeoutMs` passed.
   [[nodiscard]] bool WaitTransferEnded(uint32_t timeoutMs);

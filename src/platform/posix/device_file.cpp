@@ -66,12 +66,16 @@ DeviceFile* OpenDeviceFile(const char* path) {
 }
 
 bool ControlTransfer(DeviceFile* file, uint32_t code, const void* in, uint32_t inLength, void* out,
-                     uint32_t outLength, uint32_t* bytesMoved) {
+                     uint32_t outLength, uint32_t* bytesMoved, uint32_t timeoutMs) {
   uint32_t moved = 0;
-  bool ok =
-      file != nullptr && file->connection->Control(code, in, inLength, out, outLength, &moved);
+  bool ok = file != nullptr &&
+            file->connection->Control(code, in, inLength, out, outLength, &moved, timeoutMs);
   if (bytesMoved != nullptr) *bytesMoved = moved;
   return ok;
+}
+
+void CancelDeviceFile(DeviceFile* file) {
+  if (file != nullptr) file->connection->Cancel();
 }
 
 void CloseDeviceFile(DeviceFile* file) {

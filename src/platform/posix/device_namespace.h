@@ -8,13 +8,17 @@
 
 namespace zelcnv::platform {
 
-// One open handle on a backend. Control() may block (a frame transfer waits for its frame) and
-// may be called from several threads on different connections at once.
+// One open handle on a backend. Control() may block (a frame transfer waits for its frame), at
+// most `timeoutMs` (kWaitForever: no limit), and may be called from several threads on different
+// connections at once, one call at a time on each.
 class DeviceConnection {
  public:
   virtual ~DeviceConnection() = default;
   virtual bool Control(uint32_t code, const void* in, uint32_t inLength, void* out,
-                       uint32_t outLength, uint32_t* bytesMoved) = 0;
+                       uint32_t outLength, uint32_t* bytesMoved, uint32_t timeoutMs) = 0;
+  // From another thread: the Control running now fails at once, and so does every later one. A
+  // backend whose Control can block must cut that wait short here.
+  virtual void Cancel() {}
 };
 
 class DeviceBackend {

@@ -70,7 +70,7 @@ class RecordingDevice : public platform::DeviceBackend {
    public:
     explicit Connection(RecordingDevice* device) : device_(device) {}
     bool Control(uint32_t code, const void* in, uint32_t inLength, void* out, uint32_t outLength,
-                 uint32_t* moved) override {
+                 uint32_t* moved, uint32_t /*timeoutMs*/) override {
       return device_->Handle(code, in, inLength, out, outLength, moved);
     }
 

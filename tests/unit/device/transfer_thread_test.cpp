@@ -140,6 +140,7 @@ TEST_F(TransferThreadTest, PollReportsNoFrameUntilTheFirstTransferThenTheNewestS
   EXPECT_EQ(lib_.PollFrame(), kPollNoNewFrame);
 
   ASSERT_EQ(ZelSim_InjectFault(kDevice, "release=1000000"), 1);
+  ASSERT_TRUE(Eventually([&] { return lib_.Ring().WriteIndex() != 3; }));
   EXPECT_EQ(lib_.StopTransfer(), kStatusOk);
   EXPECT_EQ(lib_.PollFrame(), kPollNotRunning);
   EXPECT_GT(lib_.Transfer().transferCount.load(), 3);
