@@ -76,6 +76,9 @@ int CZelCam::GetIoPort(int* value) {
 int CZelCam::SetDeviceNumber(int index) {
   if (!device_) return Fail(kErrNotReady);
   if (!device_->IsPresent(index)) return Fail(kErrNoDevice);
+  // A stream (even one its converter ended: its threads may still be on their way out) keeps its
+  // device, its format and its frame memory until it is stopped.
+  if (streamState_.load() == kStreamRunning) return Fail(kErrNotReady);
   // The clock and the standard are those of the device selected before the change; the next
   // stream preparation programs the new device again.
   device_->SetSamplingClock(NormalRate());
