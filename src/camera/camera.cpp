@@ -10,8 +10,12 @@
 namespace zelcnv::camera {
 
 CZelCam::CZelCam()
-    : frameInfo_(AcquireFrameRecord()), fpsWindowStart_(platform::MultimediaTimeMs()) {
-  if (frameInfo_ != nullptr) *frameInfo_ = {sizeof(FrameInfo), 0, 0, 0, 0, nullptr};
+    : frameRecords_(AcquireFrameRecords()), fpsWindowStart_(platform::MultimediaTimeMs()) {
+  if (frameRecords_ != nullptr) {
+    for (int i = 0; i < kFrameRecords; ++i) {
+      frameRecords_[i] = {sizeof(FrameInfo), 0, 0, 0, 0, nullptr};
+    }
+  }
 }
 
 CZelCam::~CZelCam() {
@@ -22,8 +26,8 @@ CZelCam::~CZelCam() {
   window_.Close();
   device_.reset();
   for (auto& bitmap : bitmaps_) bitmap.reset();
-  // Notifications still queued may point at the record: it is only handed back.
-  ReturnFrameRecord(frameInfo_);
+  // Notifications still queued may point at the records: they are only handed back.
+  ReturnFrameRecords(frameRecords_);
 }
 
 int CZelCam::Initialize(WindowHandle appWindow) {
@@ -31,7 +35,7 @@ int CZelCam::Initialize(WindowHandle appWindow) {
   for (auto& bitmap : bitmaps_) bitmap.reset(new (std::nothrow) imaging::FrameBitmap);
   errors_.SetWindow(appWindow);  // before any check, so the error below reaches the window
   window_.UseDisplayPicture(bitmaps_[kDisplayBitmap].get());
-  bool complete = device_ != nullptr && frameInfo_ != nullptr;
+  bool complete = device_ != nullptr && frameRecords_ != nullptr;
   for (const auto& bitmap : bitmaps_) complete = complete && bitmap != nullptr;
   if (!complete) return Fail(kErrBuffer);
   LoadSettings();

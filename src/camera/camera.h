@@ -216,8 +216,10 @@ class CZelCam {
   std::atomic<void*> callbackBuffer_{nullptr};
   std::atomic<int32_t> callbackBufferSize_{0};
   std::atomic<int32_t> callbackTopDown_{0};
-  // Outlives this object (frame_record.h); null only when memory ran out.
-  FrameInfo* frameInfo_ = nullptr;
+  // kFrameRecords records that outlive this object (frame_record.h), taken in turn by the preview
+  // thread's notifications; null only when memory ran out.
+  FrameInfo* frameRecords_ = nullptr;
+  int nextRecord_ = 0;       // preview thread
   uint32_t lastPollMs_ = 0;  // preview thread
   int32_t fpsTenths_ = 0;
   int32_t fpsFrameCount_ = 0;

@@ -1,5 +1,5 @@
-// The process's frame records: handed out to camera objects and, once returned, reused oldest
-// first. Memory stays bounded by the most camera objects alive at once.
+// The process's frame records: handed out to camera objects a set at a time and, once returned,
+// reused oldest first. Memory stays bounded by the most camera objects alive at once.
 #include "camera/frame_record.h"
 
 #include <deque>
@@ -23,27 +23,31 @@ Records& Pool() {
 
 }  // namespace
 
-FrameInfo* AcquireFrameRecord() {
+FrameInfo* AcquireFrameRecords() {
   Records& pool = Pool();
   {
     std::lock_guard lock(pool.mutex);
     if (!pool.returned.empty()) {
-      FrameInfo* record = pool.returned.front();
+      FrameInfo* records = pool.returned.front();
       pool.returned.pop_front();
-      return record;
+      return records;
     }
   }
-  return new (std::nothrow) FrameInfo{sizeof(FrameInfo), 0, 0, 0, 0, nullptr};
+  FrameInfo* records = new (std::nothrow) FrameInfo[kFrameRecords];
+  if (records != nullptr) {
+    for (int i = 0; i < kFrameRecords; ++i) records[i] = {sizeof(FrameInfo), 0, 0, 0, 0, nullptr};
+  }
+  return records;
 }
 
-void ReturnFrameRecord(FrameInfo* record) {
-  if (record == nullptr) return;
+void ReturnFrameRecords(FrameInfo* records) {
+  if (records == nullptr) return;
   Records& pool = Pool();
   std::lock_guard lock(pool.mutex);
   try {
-    pool.returned.push_back(record);
+    pool.returned.push_back(records);
   } catch (const std::bad_alloc&) {
-    // Out of memory: the record stays where it is, readable and unused.
+    // Out of memory: the records stay where they are, readable and unused.
   }
 }
 

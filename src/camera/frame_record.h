@@ -1,6 +1,7 @@
 // Frame records that outlive their camera object: a notification posted before a release may be
 // read after it, so the record its wParam points at is never freed, only reused by a later
-// camera object.
+// camera object. A camera object's notifications take its records in turn, so a record is not
+// rewritten while an application a few frames behind may still be reading it.
 #pragma once
 
 #include <cstdint>
@@ -18,10 +19,13 @@ struct FrameInfo {
   void* buffer;
 };
 
-// A record for a new camera object: the one returned longest ago, or a new one; null when out
-// of memory. Its fields keep what they held.
-FrameInfo* AcquireFrameRecord();
-// Gives a record back for reuse; it stays readable.
-void ReturnFrameRecord(FrameInfo* record);
+// Records per camera object: each stays as it was for the 15 notifications after its own.
+constexpr int kFrameRecords = 16;
+
+// The kFrameRecords records of a new camera object, in a row: the set returned longest ago, or a
+// new one; null when out of memory. Their fields keep what they held.
+FrameInfo* AcquireFrameRecords();
+// Gives a set back for reuse; it stays readable.
+void ReturnFrameRecords(FrameInfo* records);
 
 }  // namespace zelcnv::camera

@@ -33,7 +33,7 @@ bool CZelCam::SizeBitmaps(const ColourModeTraits& mode) {
 
 bool CZelCam::PrepareStream() {
   // An object whose initialisation ran out of memory has nothing to stream into.
-  bool complete = frameInfo_ != nullptr;
+  bool complete = frameRecords_ != nullptr;
   for (const auto& bitmap : bitmaps_) complete = complete && bitmap != nullptr;
   if (!complete) return Fail(kErrBuffer);
   if (!device_->IsPresent(device_->GetDeviceIndex())) return Fail(kErrNoDevice);
@@ -254,18 +254,17 @@ void CZelCam::DeliverFrame(const imaging::FrameBitmap& output, int32_t width, in
                            bool copied) {
   void* const buffer = callbackBuffer_.load();
   const int32_t bufferSize = callbackBufferSize_.load();
-  frameInfo_->size = sizeof(FrameInfo);
-  frameInfo_->width = width;
-  frameInfo_->height = height;
-  frameInfo_->buffer = buffer;
-  frameInfo_->bitsPerPixel = StreamMode()->bitsPerPixel;
   UpdateFrameRate();
-  frameInfo_->frameRate = fpsTenths_;
   if (!copied && buffer != nullptr && bufferSize != 0 &&
       !CopyOut(output, callbackTopDown_.load(), buffer, bufferSize)) {
     return;  // the failed copy was reported instead of the frame
   }
-  PostFrameNotify(reinterpret_cast<uintptr_t>(frameInfo_), 0);
+  // The next record in turn: the ones of the last few notifications stay as they are for an
+  // application still reading them.
+  FrameInfo* record = &frameRecords_[nextRecord_];
+  nextRecord_ = (nextRecord_ + 1) % kFrameRecords;
+  *record = {sizeof(FrameInfo), width, height, StreamMode()->bitsPerPixel, fpsTenths_, buffer};
+  PostFrameNotify(reinterpret_cast<uintptr_t>(record), 0);
 }
 
 void CZelCam::UpdateFrameRate() {
