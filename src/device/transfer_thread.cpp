@@ -153,21 +153,31 @@ LibStatus CVXMSdkLib::ReadSingleFrame(uint32_t timeoutMs) {
     platform::CloseDeviceFile(singleFrameHandle_);
     singleFrameHandle_ = nullptr;
   }
-  if (singleFrameHandle_ == nullptr) {
-    singleFrameHandle_ = OpenDevice();
-    if (singleFrameHandle_ == nullptr) return kStatusNoDevice;
-    std::memcpy(singleFramePath_, devicePath_, sizeof singleFramePath_);
-  }
-  uint32_t moved = 0;
-  const TransferResult result = PipeTransfer(singleFrameHandle_, kVideoPipe, length, frameBuffer_,
-                                             &moved, 1, singleReadAlternate_ != 0, timeoutMs);
-  if (result != kTransferOk || moved != static_cast<uint32_t>(length)) {
+  const uint32_t start = platform::TickCountMs();
+  // A handle kept from an earlier read may have died with the converter since (unplugged and
+  // back, as a bus reset does): when its transfer fails, a fresh one gets what time is left.
+  for (bool kept = singleFrameHandle_ != nullptr;; kept = false) {
+    if (singleFrameHandle_ == nullptr) {
+      singleFrameHandle_ = OpenDevice();
+      if (singleFrameHandle_ == nullptr) return kStatusNoDevice;
+      std::memcpy(singleFramePath_, devicePath_, sizeof singleFramePath_);
+    }
+    const uint32_t spent = platform::TickCountMs() - start;
+    const uint32_t left = timeoutMs == platform::kWaitForever
+                              ? timeoutMs
+                              : (spent < timeoutMs ? timeoutMs - spent : 0);
+    uint32_t moved = 0;
+    const TransferResult result = PipeTransfer(singleFrameHandle_, kVideoPipe, length, frameBuffer_,
+                                               &moved, 1, singleReadAlternate_ != 0, left);
+    if (result == kTransferOk && moved == static_cast<uint32_t>(length)) return kStatusOk;
     // A failed handle (device unplugged) would fail every later read: reopen next time.
     platform::CloseDeviceFile(singleFrameHandle_);
     singleFrameHandle_ = nullptr;
-    return kStatusFrameFailed;
+    // A short frame came through a working handle: that is the converter's failure.
+    if (!kept || result == kTransferOk || platform::TickCountMs() - start >= timeoutMs) {
+      return kStatusFrameFailed;
+    }
   }
-  return kStatusOk;
 }
 
 }  // namespace zelcnv::device
