@@ -68,6 +68,12 @@ int CZelCam::SetCameraDlg(WindowHandle owner) {
     const SuspendedTurn away(turn_);
     result = dialog.Run(owner);
   }
+  // Another thread may have started a stream while the user had the dialog: the device is not
+  // reprogrammed under it either.
+  const int32_t during = streamState_.load();
+  if (result == kAccepted && (during == kStreamRunning || during == kStreamArmed)) {
+    StopStreaming();
+  }
   if (result == kAccepted) {
     LoadSettings();
     device_->SetSamplingClock(NormalRate());
@@ -78,9 +84,9 @@ int CZelCam::SetCameraDlg(WindowHandle owner) {
     ReadBackFrameSize();
   }
   // Failures here are on the error stack; the dialog itself did what it was asked.
-  if (state == kStreamRunning) {
+  if (state == kStreamRunning || during == kStreamRunning) {
     (void)StartStreaming();
-  } else if (state == kStreamArmed) {
+  } else if (state == kStreamArmed || during == kStreamArmed) {
     (void)Capture();
   }
   if (!Shown(result)) return Fail(kErrWindow);

@@ -166,6 +166,34 @@ TEST_F(DialogDriverTest, VideoFormatDialogStopsTheStreamReprogramsAfterOkAndStre
   EXPECT_EQ(StopManualStream(), 1);
 }
 
+TEST_F(DialogDriverTest, AStreamStartedWhileTheFormatDialogIsOpenComesBackInTheNewFormat) {
+  Open("timing=free", 8);
+  ASSERT_EQ(ZelCam_GetSamplingRate(handle_, nullptr), 3) << "normal width";
+  int result = 0;
+  {
+    Driver driver([&](ZelCnvDialog* dialog, int) {
+      // The application's other thread (here the same one: the dialog lets calls through)
+      // starts a stream in the format before, then the user picks another and says OK.
+      buffer_.assign(static_cast<size_t>(768 + 3) / 4 * 4 * 576, 0);
+      EXPECT_EQ(ZelCam_CallBackPreview(handle_, frames_.handle(), buffer_.data(),
+                                       static_cast<int>(buffer_.size()), 1),
+                1);
+      EXPECT_EQ(ZelCnv_DialogChoose(dialog, kSamplingCode, 0), 1);  // wide
+      ZelCnv_DialogClick(dialog, kOk);
+    });
+    result = ZelCam_SetCameraDlg(handle_, app_.handle());
+  }
+  EXPECT_EQ(result, 1);
+  ASSERT_EQ(ZelCam_GetSamplingRate(handle_, nullptr), 0);
+  ASSERT_NE(ZelCam_Width(handle_), width_) << "the new format's own width";
+  // Not reprogrammed under the running stream: stopped, and started again in the new format.
+  frames_.Drain();
+  const ReceivedMessage message = NextFrameMessage();
+  ASSERT_NE(message.wParam, 0u);
+  EXPECT_EQ(reinterpret_cast<const FrameInfo*>(message.wParam)->width, ZelCam_Width(handle_));
+  EXPECT_EQ(ZelCam_StopPreview(handle_), 1);
+}
+
 TEST_F(DialogDriverTest, ASecondDialogOfAKindIsRefusedFromAnyThreadAndTheFirstGoesOn) {
   Open("timing=manual", 8);
   const int other = ZelCam_Initialize(nullptr);
