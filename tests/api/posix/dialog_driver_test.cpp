@@ -2,6 +2,7 @@
 // never block), with one installed through ZelCnvPosix.h they run in memory against the camera
 // object while it streams, writing the simulated converter from the dialog's thread as the preview
 // and transfer threads deliver frames.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -192,6 +193,38 @@ TEST_F(DialogDriverTest, AStreamStartedWhileTheFormatDialogIsOpenComesBackInTheN
   ASSERT_NE(message.wParam, 0u);
   EXPECT_EQ(reinterpret_cast<const FrameInfo*>(message.wParam)->width, ZelCam_Width(handle_));
   EXPECT_EQ(ZelCam_StopPreview(handle_), 1);
+}
+
+TEST_F(DialogDriverTest, TheFormatDialogIsShownAtOnceOverASilentConverter) {
+  for (const char* silence : {"stall", "manual"}) {
+    SCOPED_TRACE(silence);
+    const bool stall = std::string(silence) == "stall";
+    Open(stall ? "timing=realtime" : "timing=manual", 8);
+    if (!stall) {
+      ASSERT_EQ(ZelSim_InjectFault(0, "release=1"), 1);
+    }
+    StartStream();
+    ASSERT_NE(NextFrameMessage().wParam, 0u);
+    if (stall) {
+      ASSERT_EQ(ZelSim_InjectFault(0, "stall=20000"), 1);
+    }
+    // The stream stops before the dialog shows: the user gets it at once, not when the
+    // converter speaks again.
+    const auto start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration shownAfter{};
+    {
+      Driver driver([&](ZelCnvDialog* dialog, int) {
+        shownAfter = std::chrono::steady_clock::now() - start;
+        ZelCnv_DialogClick(dialog, kCancel);
+      });
+      EXPECT_EQ(ZelCam_SetCameraDlg(handle_, app_.handle()), 1);
+    }
+    EXPECT_LT(shownAfter, std::chrono::seconds(1));
+    EXPECT_EQ(ZelCam_StopPreview(handle_), 1);
+    ZelCam_Release(handle_);
+    handle_ = 0;
+    ASSERT_EQ(ZelSim_Detach(0), 1);
+  }
 }
 
 TEST_F(DialogDriverTest, ASecondDialogOfAKindIsRefusedFromAnyThreadAndTheFirstGoesOn) {
