@@ -161,12 +161,14 @@ void CZelCam::PreviewLoop() {
     }
     if (previewRun_.load() != 1) continue;
     lastPollMs_ = platform::TickCountMs();
-    const device::PollResult poll = device_->PollFrame();
     // A transfer thread that is no longer running while the stream is on ended by itself: it
     // could not open the converter (unplugged before the start). Without this the stream would
-    // run on, reported as started, without a frame or an error.
-    const bool endedByItself =
-        poll == device::kPollNotRunning && streamState_.load() == kStreamRunning;
+    // run on, reported as started, without a frame or an error. The state is read first: this
+    // thread starts before the transfer thread, and a poll from before that start must not be
+    // taken for its end once the start has marked the stream running.
+    const bool running = streamState_.load() == kStreamRunning;
+    const device::PollResult poll = device_->PollFrame();
+    const bool endedByItself = poll == device::kPollNotRunning && running;
     if (poll == device::kPollTransferFailed || endedByItself) {
       previewRun_.store(0);
       // On the stack before it is announced: a window procedure reading the error on the

@@ -65,15 +65,17 @@ void AnswerDialog(ZelCnvDialog* dialog, int, void*) {
   ZelCnv_DialogClick(dialog, dialogAnswers.fetch_add(1) % 4 == 3 ? kCancel : kOk);
 }
 
-// The next frame's record on `window`, past failed frames (null when no frame came).
-const FrameInfo* NextFrame(HWND window) {
+// The next frame's record on `window`, past failed frames (null when no frame came; the last
+// failed frame's error is in `*error`).
+const FrameInfo* NextFrame(HWND window, int* error = nullptr) {
   ZelCnvMessage message{};
   const Clock::time_point end = Clock::now() + std::chrono::milliseconds(kFrameWaitMs);
   while (Clock::now() < end) {
-    if (ZelCnv_GetMessage(window, &message, 100) != 1) continue;
-    if (message.message == MSG_FRAME_NOTIFY && message.wParam != 0) {
-      return reinterpret_cast<const FrameInfo*>(message.wParam);
+    if (ZelCnv_GetMessage(window, &message, 100) != 1 || message.message != MSG_FRAME_NOTIFY) {
+      continue;
     }
+    if (message.wParam != 0) return reinterpret_cast<const FrameInfo*>(message.wParam);
+    if (error != nullptr) *error = static_cast<int>(message.lParam);
   }
   return nullptr;
 }
@@ -120,7 +122,8 @@ int Glitch(long rounds, const std::string& variant) {
     Check(ZelCam_CallBackPreview(handle, window, buffer.data(), static_cast<int>(buffer.size()),
                                  1) == 1,
           "the stream starts", round);
-    Check(NextFrame(window) != nullptr, "a frame arrives", round);
+    int failed = 0;
+    Check(NextFrame(window, &failed) != nullptr, "a frame arrives", round, failed);
     // The glitch: the converter is back at once, or after the stream has noticed it was gone.
     ZelSim_InjectFault(device, "unplug");
     if (random.Bit()) Check(StreamEnded(window), "the unplug ends the stream", round);
@@ -136,10 +139,12 @@ int Glitch(long rounds, const std::string& variant) {
       Check(Returned(ZelCam_SetCameraDlg(handle, nullptr), 1, handle), "the format dialog runs",
             round);
       Drain(window);  // frames of the format before
-      const FrameInfo* info = NextFrame(window);
+      failed = 0;
+      const FrameInfo* info = NextFrame(window, &failed);
       Check(info != nullptr && info->width == ZelCam_Width(handle) &&
                 info->height == ZelCam_Height(handle),
-            "the stream goes on in the new format", round);
+            "the stream goes on in the new format", round,
+            info != nullptr ? info->width * 10000 + ZelCam_Width(handle) : failed);
     } else {
       Check(Returned(ZelCam_SnapShot(handle, still.data(), static_cast<int>(still.size()), 1), 0,
                      handle, ERR_NOT_READY),
