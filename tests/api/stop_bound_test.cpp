@@ -4,6 +4,7 @@
 // same natively and under Wine, where the stop cancels the frame transfer pending in the driver.
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
@@ -86,6 +87,7 @@ TEST_F(StopBoundTest, EveryStopReturnsAtOnceFromASilentConverter) {
         }
       });
       EXPECT_LT(stopMs, kStopBound.count());
+      std::printf("%-18s %-7s %lld ms\n", path.c_str(), silence.name, stopMs);
       if (handle_ != 0) {
         EXPECT_EQ(ZelCam_GetLastError(handle_), 0) << "a stop is no failure";
       }
