@@ -43,29 +43,49 @@ DeviceFile* OpenDeviceFile(const char* path) {
   return file;
 }
 
+namespace {
+
+// A request that comes back aborted although neither our cancel nor our time-out ended it was
+// cancelled from outside this call (Wine's device host, cancelling another handle's request that
+// had just completed, can hit the one that reused its memory). It never reached the device's
+// answer, so it is issued again, a few times at most.
+constexpr int kTriesWhenAbortedFromOutside = 3;
+
+bool Completed(const DeviceFile* file) {
+  return WaitForSingleObject(file->done, 0) == WAIT_OBJECT_0;
+}
+
+}  // namespace
+
 bool ControlTransfer(DeviceFile* file, uint32_t code, const void* in, uint32_t inLength, void* out,
                      uint32_t outLength, uint32_t* bytesMoved, uint32_t timeoutMs) {
   DWORD moved = 0;
   bool ok = false;
-  if (file != nullptr && WaitForSingleObject(file->cancel, 0) != WAIT_OBJECT_0) {
+  for (int tries = kTriesWhenAbortedFromOutside; tries > 0; --tries) {
+    if (file == nullptr || WaitForSingleObject(file->cancel, 0) == WAIT_OBJECT_0) break;
     OVERLAPPED overlapped = {};
     overlapped.hEvent = file->done;
     ResetEvent(file->done);
+    moved = 0;
     BOOL result = DeviceIoControl(file->file, code, const_cast<void*>(in), inLength, out, outLength,
                                   nullptr, &overlapped);
+    bool endedByUs = false;
     if (result == FALSE && GetLastError() == ERROR_IO_PENDING) {
       HANDLE events[2] = {file->done, file->cancel};
       const DWORD waited = WaitForMultipleObjects(2, events, FALSE,
                                                   timeoutMs == kWaitForever ? INFINITE : timeoutMs);
-      if (waited != WAIT_OBJECT_0) CancelIoEx(file->file, &overlapped);
+      endedByUs = waited != WAIT_OBJECT_0;
+      // A request that has completed meanwhile is not cancelled: the cancel could only miss.
+      if (endedByUs && !Completed(file)) CancelIoEx(file->file, &overlapped);
       // Cancelled or not, the request is over only when the driver has completed it: until then
       // it may still write into `out`.
       result = GetOverlappedResult(file->file, &overlapped, &moved, TRUE);
-      if (waited != WAIT_OBJECT_0) result = FALSE;
+      if (endedByUs) result = FALSE;
     } else if (result != FALSE) {
       result = GetOverlappedResult(file->file, &overlapped, &moved, TRUE);
     }
     ok = result != FALSE;
+    if (ok || endedByUs || GetLastError() != ERROR_OPERATION_ABORTED) break;
   }
   if (bytesMoved != nullptr) *bytesMoved = moved;
   return ok;
