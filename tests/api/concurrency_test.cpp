@@ -3,6 +3,7 @@
 // third calls exports with handles that are gone.
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,14 +26,20 @@ TEST_F(ConcurrencyTest, FourThreadsStreamSaveAndRecordOnTheirOwnConverters) {
     ASSERT_EQ(ZelSim_Attach(i, "timing=manual input0=moving"), 1);
   }
   std::vector<std::thread> threads;
-  std::atomic<int> failures{0};
+  std::mutex failuresLock;
+  std::vector<std::string> failures;  // which thread, round and step
+  const auto fail = [&](int thread, int round, const std::string& what) {
+    const std::lock_guard<std::mutex> lock(failuresLock);
+    failures.push_back("thread " + std::to_string(thread) + " round " + std::to_string(round) +
+                       ": " + what);
+  };
   for (int i = 0; i < kThreads; ++i) {
     threads.emplace_back([&, i] {
       TestWindow frames;
       const int handle = ZelCam_Initialize(nullptr);
       if (handle == 0 || ZelCam_SetDeviceNumber(handle, i) != 1 ||
           ZelCam_SetColorMode(handle, i % 2 == 0 ? 16 : 8) != 1) {
-        failures.fetch_add(1);
+        fail(i, 0, "set-up");
         return;
       }
       const int bytes = i % 2 == 0 ? 2 : 1;
@@ -42,7 +49,7 @@ TEST_F(ConcurrencyTest, FourThreadsStreamSaveAndRecordOnTheirOwnConverters) {
       for (int round = 0; round < 2; ++round) {
         if (ZelCam_CallBackPreview(handle, frames.handle(), buffer.data(),
                                    static_cast<int>(buffer.size()), 1) != 1) {
-          failures.fetch_add(1);
+          fail(i, round, "stream start");
           break;
         }
         // Frames of this thread's converter, each whole, until a few have come.
@@ -50,7 +57,7 @@ TEST_F(ConcurrencyTest, FourThreadsStreamSaveAndRecordOnTheirOwnConverters) {
           ZelSim_InjectFault(i, "release=1");
           ReceivedMessage message{};
           if (!frames.Next(&message, kMessageWaitMs) || message.wParam == 0) {
-            failures.fetch_add(1);
+            fail(i, round, "a frame missing or failed");
             break;
           }
           zelsim::FrameStamp top{}, bottom{};
@@ -58,24 +65,31 @@ TEST_F(ConcurrencyTest, FourThreadsStreamSaveAndRecordOnTheirOwnConverters) {
               !zelsim::ReadFrameStamp(&buffer[static_cast<size_t>(height - 1) * stride], bytes,
                                       &bottom) ||
               top.sequence != bottom.sequence) {
-            failures.fetch_add(1);
+            fail(i, round, "a torn frame");
           }
         }
         const std::string stem =
             PathOf(("t" + std::to_string(i) + "-" + std::to_string(round)).c_str());
         ZelSim_Configure(i, "timing=realtime");
-        if (ZelCam_Record(handle, (stem + ".avi").c_str(), 0, 0) != 1) failures.fetch_add(1);
-        if (WaitFinishedAvi(stem + ".avi").indexEntries != 2) failures.fetch_add(1);
-        if (ZelCam_StopPreview(handle) != 1) failures.fetch_add(1);
+        if (ZelCam_Record(handle, (stem + ".avi").c_str(), 0, 0) != 1) fail(i, round, "record");
+        const AviCounts avi = WaitFinishedAvi(stem + ".avi");
+        if (avi.indexEntries != 2) {
+          fail(i, round,
+               ("recorded " + std::to_string(avi.indexEntries) + " index entries, " +
+                std::to_string(avi.totalFrames) + " frames in the header"));
+        }
+        if (ZelCam_StopPreview(handle) != 1) {
+          fail(i, round, "stop: error " + std::to_string(ZelCam_GetLastError(handle)));
+        }
         ZelSim_Configure(i, "timing=manual");
-        if (ZelCam_SaveImage(handle, (stem + ".png").c_str(), 5) != 1) failures.fetch_add(1);
+        if (ZelCam_SaveImage(handle, (stem + ".png").c_str(), 5) != 1) fail(i, round, "save");
         frames.Drain();
       }
-      if (ZelCam_Release(handle) != 1) failures.fetch_add(1);
+      if (ZelCam_Release(handle) != 1) fail(i, 1, "release");
     });
   }
   for (auto& thread : threads) thread.join();
-  EXPECT_EQ(failures.load(), 0);
+  for (const std::string& failure : failures) ADD_FAILURE() << failure;
   for (int i = 0; i < kThreads; ++i) EXPECT_EQ(ZelSim_Detach(i), 1);
 }
 
