@@ -58,11 +58,12 @@ void CZelCam::ReadBackFrameSize() {
 }
 
 int CZelCam::FormatCode(int standard) const {
+  const settings::CameraSettings values = settings_.Get();
   int rate;
-  if (hiRate_ == 1) {
-    rate = samplingRate_ == 1 ? device::kModeNormalHiSpeed : device::kModeWideHiSpeed;
+  if (values.hiRate == 1) {
+    rate = values.samplingRate == 1 ? device::kModeNormalHiSpeed : device::kModeWideHiSpeed;
   } else {
-    rate = samplingRate_ == 1 ? device::kModeNormalLowSpeed : device::kModeWideLowSpeed;
+    rate = values.samplingRate == 1 ? device::kModeNormalLowSpeed : device::kModeWideLowSpeed;
   }
   return (standard & 0x0F) | rate;
 }
@@ -70,25 +71,28 @@ int CZelCam::FormatCode(int standard) const {
 int CZelCam::SetColorMode(int bitsPerPixel) {
   const int index = ModeIndexOfBits(bitsPerPixel);
   if (index < 0) return Fail(kErrParameter);
-  colourMode_.store(index);
+  settings_.Update([&](settings::CameraSettings& s) { s.colourMode = index; });
   return 1;
 }
 
 int CZelCam::GetColorMode() const {
-  const ColourModeTraits* mode = ModeTraits(colourMode_.load());
+  const ColourModeTraits* mode = ModeTraits(settings_.Get().colourMode);
   return mode != nullptr ? mode->bitsPerPixel : -1;
 }
 
 int CZelCam::SetSamplingRate(int code) {
   settings::SamplingFlags flags{};
   if (!settings::SamplingFlagsFromCode(code, &flags)) return Fail(kErrParameter);
-  samplingRate_ = flags.samplingRate;
-  hiRate_ = flags.hiRate;
+  settings_.Update([&](settings::CameraSettings& s) {
+    s.samplingRate = flags.samplingRate;
+    s.hiRate = flags.hiRate;
+  });
   return 1;
 }
 
 int CZelCam::GetSamplingRate(int* valid) const {
-  const int32_t code = settings::SamplingCodeFromFlags(samplingRate_, hiRate_);
+  const settings::CameraSettings values = settings_.Get();
+  const int32_t code = settings::SamplingCodeFromFlags(values.samplingRate, values.hiRate);
   const bool known = code != settings::kNoSamplingCode;
   if (valid != nullptr) *valid = known ? 1 : 0;
   return known ? code : 0;
@@ -96,30 +100,16 @@ int CZelCam::GetSamplingRate(int* valid) const {
 
 int CZelCam::SetWaitTime(int milliseconds) {
   if (milliseconds < 0) return 0;
-  waitTime_.store(milliseconds);
+  settings_.Update([&](settings::CameraSettings& s) { s.waitTime = milliseconds; });
   return 1;
 }
 
 void CZelCam::LoadSettings() {
-  settings::CameraSettings values{colourMode_.load(), waitTime_.load(),   samplingRate_.load(),
-                                  hiRate_.load(),     brightness_.load(), contrast_.load(),
-                                  hue_.load(),        saturation_.load()};
-  settings::LoadSettings(values);
-  colourMode_.store(values.colourMode);
-  waitTime_.store(values.waitTime);
-  samplingRate_ = values.samplingRate;
-  hiRate_ = values.hiRate;
-  brightness_.store(values.brightness);
-  contrast_.store(values.contrast);
-  hue_.store(values.hue);
-  saturation_.store(values.saturation);
+  settings_.Update([](settings::CameraSettings& s) { settings::LoadSettings(s); });
 }
 
 void CZelCam::SaveSettings() {
-  const settings::CameraSettings values{
-      colourMode_.load(), waitTime_.load(), samplingRate_.load(), hiRate_.load(),
-      brightness_.load(), contrast_.load(), hue_.load(),          saturation_.load()};
-  settings::SaveSettings(values);
+  settings::SaveSettings(settings_.Get());
 }
 
 }  // namespace zelcnv::camera

@@ -22,6 +22,7 @@
 #include "device/zel_cnv_sdk.h"
 #include "imaging/frame_bitmap.h"
 #include "platform/worker.h"
+#include "settings/settings_store.h"
 
 namespace zelcnv::camera {
 
@@ -34,6 +35,8 @@ enum StreamState : int32_t { kStreamIdle = 0, kStreamRunning = 1, kStreamArmed =
 // Frames are decoded by weaving the two fields, without the colour decode.
 constexpr int kDecodeSelector = device::kSelectorCopyFrame;
 
+static_assert(settings::CameraSettings{}.colourMode == kDefaultColourMode);
+
 // Image parameter identifiers the converter supports.
 enum FilterId : uint32_t {
   kFilterBrightness = 1,
@@ -41,6 +44,9 @@ enum FilterId : uint32_t {
   kFilterHue = 3,
   kFilterSaturation = 4,
 };
+
+// Writes picture control `index` (brightness, contrast, hue, saturation) to the converter.
+void WritePictureControl(device::CZelCnvSdk& device, int index, uint8_t value);
 
 class CZelCam {
  public:
@@ -63,12 +69,12 @@ class CZelCam {
   int SetSamplingRate(int code);
   int GetSamplingRate(int* valid) const;
   int SetWaitTime(int milliseconds);
-  int GetWaitTime() const { return waitTime_.load(); }
+  int GetWaitTime() const { return settings_.Get().waitTime; }
   int Width() const { return imageWidth_; }
   int Height() const { return imageHeight_; }
   // The format code: detected standard in the low nibble, the sampling rate's nibble above it.
   int FormatCode(int standard) const;
-  bool NormalRate() const { return samplingRate_ == 1; }
+  bool NormalRate() const { return settings_.Get().samplingRate == 1; }
 
   // The two settings dialogs (settings_dialogs.cpp): 1 after OK or Cancel; 0 when there is no
   // device, or the dialog could not be shown (ERR_WINDOW).
@@ -191,17 +197,10 @@ class CZelCam {
 
   int32_t imageWidth_ = 640;
   int32_t imageHeight_ = 480;
-  std::atomic<uint8_t> brightness_{0x80};
-  std::atomic<uint8_t> contrast_{0x80};
-  std::atomic<uint8_t> hue_{0x00};
-  std::atomic<uint8_t> saturation_{0x80};
+  // Read by the preview thread and a modal dialog while other threads' exports may run.
+  settings::SharedSettings settings_;
 
   std::atomic<int32_t> streamState_{kStreamIdle};
-  std::atomic<int32_t> colourMode_{kDefaultColourMode};
-  std::atomic<int32_t> waitTime_{10};
-  // Atomic: a modal dialog reads them while other threads' exports may run.
-  std::atomic<int32_t> samplingRate_{1};
-  std::atomic<int32_t> hiRate_{0};
 
   // Streaming. The callback fields change under callbackMutex_, which the preview thread holds
   // from reading them until the frame is copied and announced: once a change has returned,

@@ -4,60 +4,57 @@
 
 namespace zelcnv::camera {
 
+namespace {
+
+// The index of a picture control in the settings, or -1 for an identifier the converter lacks.
+int ControlIndex(uint32_t id) {
+  return id >= kFilterBrightness && id <= kFilterSaturation ? static_cast<int>(id) - 1 : -1;
+}
+
+}  // namespace
+
 int CZelCam::SetFilterValue(uint32_t id, int value) {
   if (!device_) return Fail(kErrNotReady);
+  const int index = ControlIndex(id);
+  if (index < 0) return Fail(kErrParameter);
   const uint8_t byte = static_cast<uint8_t>(value);
-  switch (id) {
-    case kFilterBrightness:
-      brightness_.store(byte);
-      device_->SetBrightness(byte);
-      break;
-    case kFilterContrast:
-      contrast_.store(byte);
-      device_->SetContrast(byte);
-      break;
-    case kFilterHue:
-      hue_.store(byte);
-      device_->SetHue(byte);
-      break;
-    case kFilterSaturation:
-      saturation_.store(byte);
-      device_->SetSaturation(byte);
-      break;
-    default:
-      return Fail(kErrParameter);
-  }
+  settings_.Update([&](settings::CameraSettings& s) { s.PictureControl(index) = byte; });
   // Kept even when the write failed (no converter): it reaches the device with the next stream.
+  WritePictureControl(*device_, index, byte);
   return 1;
 }
 
 int CZelCam::GetFilterValue(uint32_t id, int* valid) {
-  if (!device_) {
-    if (valid != nullptr) *valid = 0;
-    return Fail(kErrNotReady);
-  }
-  if (valid != nullptr) *valid = 1;
-  switch (id) {
-    case kFilterBrightness:
-      return brightness_.load();
-    case kFilterContrast:
-      return contrast_.load();
-    case kFilterHue:
-      return hue_.load();
-    case kFilterSaturation:
-      return saturation_.load();
+  const int index = ControlIndex(id);
+  if (valid != nullptr) *valid = device_ && index >= 0 ? 1 : 0;
+  if (!device_) return Fail(kErrNotReady);
+  if (index < 0) return Fail(kErrParameter);
+  return settings_.Get().PictureControl(index);
+}
+
+void WritePictureControl(device::CZelCnvSdk& device, int index, uint8_t value) {
+  switch (index) {
+    case 0:
+      device.SetBrightness(value);
+      break;
+    case 1:
+      device.SetContrast(value);
+      break;
+    case 2:
+      device.SetHue(value);
+      break;
     default:
-      if (valid != nullptr) *valid = 0;
-      return Fail(kErrParameter);
+      device.SetSaturation(value);
+      break;
   }
 }
 
 void CZelCam::ApplyPictureControls() {
   if (!device_) return;
-  device_->SetBrightness(brightness_.load());
-  device_->SetSaturation(saturation_.load());
-  device_->SetHue(hue_.load());
-  device_->SetContrast(contrast_.load());
+  const settings::CameraSettings values = settings_.Get();
+  // The order the converter's decoder takes them in.
+  for (const int index : {0, 3, 2, 1})
+    WritePictureControl(*device_, index, values.PictureControl(index));
 }
 
 }  // namespace zelcnv::camera

@@ -23,20 +23,7 @@ class DevicePictureControls final : public settings::PictureDevice {
   explicit DevicePictureControls(device::CZelCnvSdk& device) : device_(device) {}
 
   void Write(settings::ImageParameter parameter, uint8_t value) override {
-    switch (parameter) {
-      case settings::kBrightness:
-        device_.SetBrightness(value);
-        break;
-      case settings::kContrast:
-        device_.SetContrast(value);
-        break;
-      case settings::kHue:
-        device_.SetHue(value);
-        break;
-      default:
-        device_.SetSaturation(value);
-        break;
-    }
+    WritePictureControl(device_, parameter, value);
   }
 
   uint8_t RegisterDefault(settings::ImageParameter parameter) override {
@@ -95,15 +82,9 @@ int CZelCam::SetCameraDlg(WindowHandle owner) {
 
 int CZelCam::SetImageDlg(WindowHandle owner) {
   if (!device_) return Fail(kErrNotReady);
-  std::atomic<uint8_t>* const bytes[settings::kImageParameterCount] = {&brightness_, &contrast_,
-                                                                       &hue_, &saturation_};
-  uint8_t saved[settings::kImageParameterCount];
-  for (int i = 0; i < settings::kImageParameterCount; ++i) saved[i] = bytes[i]->load();
-
+  const settings::CameraSettings saved = settings_.Get();
   DevicePictureControls controls(*device_);
-  const settings::ImageDialogFields fields{
-      {bytes[0], bytes[1], bytes[2], bytes[3]}, &colourMode_, &waitTime_, &samplingRate_, &hiRate_};
-  settings::ImageSheet sheet(streamState_.load() != kStreamIdle ? &controls : nullptr, fields);
+  settings::ImageSheet sheet(streamState_.load() != kStreamIdle ? &controls : nullptr, settings_);
   if (!sheet.CanRun()) return Fail(kErrWindow);
   int result;
   {
@@ -111,7 +92,11 @@ int CZelCam::SetImageDlg(WindowHandle owner) {
     result = sheet.Run(owner);
   }
   if (result != kAccepted) {
-    for (int i = 0; i < settings::kImageParameterCount; ++i) bytes[i]->store(saved[i]);
+    settings_.Update([&](settings::CameraSettings& s) {
+      for (int i = 0; i < settings::kImageParameterCount; ++i) {
+        s.PictureControl(i) = saved.PictureControl(i);
+      }
+    });
   }
   if (!Shown(result)) return Fail(kErrWindow);
   return 1;

@@ -20,7 +20,7 @@ constexpr uint32_t kSnapShotFrameWaitMs = 10 * 40;
 }  // namespace
 
 const ColourModeTraits* CZelCam::ImageMode() const {
-  const int chosen = colourMode_.load();
+  const int chosen = settings_.Get().colourMode;
   const int held = streamColourMode_.load();
   return held < 0 || held == chosen ? ModeTraits(chosen) : nullptr;
 }
@@ -45,7 +45,7 @@ int CZelCam::SnapShot(void* buffer, int32_t size, int32_t topDown) {
   if (!device_ || state == kStreamRunning) return Fail(kErrNotReady);
   if (state == kStreamIdle && !PrepareStream()) return Fail(kErrNotReady);
   const uint32_t waitMs =
-      kSnapShotFrameWaitMs + static_cast<uint32_t>(std::max(0, waitTime_.load()));
+      kSnapShotFrameWaitMs + static_cast<uint32_t>(std::max(0, settings_.Get().waitTime));
   if (device_->ReadSingleFrame(waitMs) != device::kStatusOk) return Fail(kErrCapture);
   imaging::FrameBitmap& native = *bitmaps_[kNativeBitmap];
   const size_t nativeBytes = size_t(native.Stride()) * size_t(native.Height());

@@ -47,7 +47,7 @@ bool CZelCam::PrepareStream() {
   imageHeight_ = height;
 
   // A mode outside the table (a damaged stored setting) has no pictures to size.
-  const int index = colourMode_.load();
+  const int index = settings_.Get().colourMode;
   const ColourModeTraits* mode = ModeTraits(index);
   if (mode == nullptr || !SizeBitmaps(*mode)) return Fail(kErrBuffer);
   streamColourMode_.store(index);
@@ -153,7 +153,7 @@ void CZelCam::PreviewLoop() {
     if (previewRun_.load() != 1) continue;
     // At most one poll per wait time: the rest of it since the last poll, cut short by a stop. A
     // damaged stored interval below 0 would be an endless wait on Windows.
-    const int32_t wait = waitTime_.load();
+    const int32_t wait = settings_.Get().waitTime;
     const uint32_t since = platform::TickCountMs() - lastPollMs_;
     if (wait > 0 && since < static_cast<uint32_t>(wait) &&
         previewWorker_.WaitForStop(static_cast<uint32_t>(wait) - since)) {

@@ -57,7 +57,7 @@ bool ImagePage::OnInitDialog(platform::DialogView& view) {
   ready_ = false;
   for (int row = 0; row < kImageParameterCount; ++row) {
     const Row& r = kRows[row];
-    const int value = fields_.parameters[row]->load();
+    const int value = settings_.Get().PictureControl(row);
     view.SetTrackbarRangeMax(r.trackbar, kByteRange - 1);
     view.SetTrackbarRangeMin(r.trackbar, 0);
     view.SetTrackbarPosition(r.trackbar, value);
@@ -75,6 +75,7 @@ bool ImagePage::OnInitDialog(platform::DialogView& view) {
 }
 
 void ImagePage::Write(int row, uint8_t value) {
+  settings_.Update([&](CameraSettings& s) { s.PictureControl(row) = value; });
   if (device_ != nullptr) device_->Write(static_cast<ImageParameter>(row), value);
 }
 
@@ -84,7 +85,6 @@ void ImagePage::OnHScroll(platform::DialogView& view, int control) {
   const int position = view.TrackbarPosition(control);
   // Showing the position raises the edit's change, which writes the device once already.
   view.SetItemInt(kRows[row].edit, position, true);
-  fields_.parameters[row]->store(ByteOf(position));
   Write(row, ByteOf(position));
 }
 
@@ -94,7 +94,6 @@ void ImagePage::OnCommand(platform::DialogView& view, int control, int notificat
   // Without a device a typed value waits for OK, which reads every edit.
   if (row < 0 || !ready_ || device_ == nullptr) return;
   const uint8_t value = ByteOf(view.ItemInt(control, true));
-  fields_.parameters[row]->store(value);
   view.SetTrackbarPosition(kRows[row].trackbar, value);
   Write(row, value);
 }
@@ -109,11 +108,12 @@ bool ImagePage::ReadEdits(int values[kImageParameterCount]) {
 
 void ImagePage::ShowBytes() {
   if (view_ == nullptr) return;
+  const CameraSettings shown = settings_.Get();
   for (int row = 0; row < kImageParameterCount; ++row) {
-    view_->SetTrackbarPosition(kRows[row].trackbar, fields_.parameters[row]->load());
+    view_->SetTrackbarPosition(kRows[row].trackbar, shown.PictureControl(row));
   }
   for (int row = 0; row < kImageParameterCount; ++row) {
-    view_->SetItemInt(kRows[row].edit, fields_.parameters[row]->load(), true);
+    view_->SetItemInt(kRows[row].edit, shown.PictureControl(row), true);
   }
 }
 
@@ -138,12 +138,17 @@ bool ImageSheet::OnInitDialog(platform::DialogView& view) {
 }
 
 void ImageSheet::LoadDefaults() {
+  CameraSettings defaults;
   for (int row = 0; row < kImageParameterCount; ++row) {
-    const auto parameter = static_cast<ImageParameter>(row);
-    fields_.parameters[row]->store(device_->RegisterDefault(parameter));
+    defaults.PictureControl(row) = device_->RegisterDefault(static_cast<ImageParameter>(row));
   }
+  settings_.Update([&](CameraSettings& s) {
+    for (int row = 0; row < kImageParameterCount; ++row) {
+      s.PictureControl(row) = defaults.PictureControl(row);
+    }
+  });
   for (ImageParameter parameter : kDefaultOrder) {
-    device_->Write(parameter, fields_.parameters[parameter]->load());
+    device_->Write(parameter, defaults.PictureControl(parameter));
   }
   page_.ShowBytes();
 }
@@ -154,20 +159,13 @@ void ImageSheet::OnCommand(platform::DialogView& view, int control, int notifica
     case IDC_OK: {
       int values[kImageParameterCount] = {};
       if (page_.ReadEdits(values)) {
-        for (int row = 0; row < kImageParameterCount; ++row) {
-          fields_.parameters[row]->store(ByteOf(values[row]));
-        }
+        settings_.Update([&](CameraSettings& s) {
+          for (int row = 0; row < kImageParameterCount; ++row) {
+            s.PictureControl(row) = ByteOf(values[row]);
+          }
+        });
       }
-      CameraSettings settings;
-      settings.colourMode = fields_.colourMode->load();
-      settings.waitTime = fields_.waitTime->load();
-      settings.samplingRate = *fields_.samplingRate;
-      settings.hiRate = *fields_.hiRate;
-      settings.brightness = fields_.parameters[kBrightness]->load();
-      settings.contrast = fields_.parameters[kContrast]->load();
-      settings.hue = fields_.parameters[kHue]->load();
-      settings.saturation = fields_.parameters[kSaturation]->load();
-      SaveSettings(settings);
+      SaveSettings(settings_.Get());
       view.End(1);
       return;
     }

@@ -10,6 +10,7 @@
 
 #include "platform/dialog.h"
 #include "settings/dialog_claim.h"
+#include "settings/settings_store.h"
 
 namespace zelcnv::settings {
 
@@ -24,20 +25,11 @@ class PictureDevice {
   virtual uint8_t RegisterDefault(ImageParameter parameter) = 0;
 };
 
-// The camera object's fields the dialog edits, and those it only saves.
-struct ImageDialogFields {
-  std::atomic<uint8_t>* parameters[kImageParameterCount];  // in ImageParameter order
-  const std::atomic<int32_t>* colourMode;
-  const std::atomic<int32_t>* waitTime;
-  const std::atomic<int32_t>* samplingRate;
-  const std::atomic<int32_t>* hiRate;
-};
-
 class ImagePage final : public platform::DialogEvents {
  public:
   // `device` may be null: the sliders then change the bytes only.
-  ImagePage(PictureDevice* device, const ImageDialogFields& fields)
-      : device_(device), fields_(fields) {}
+  ImagePage(PictureDevice* device, SharedSettings& settings)
+      : device_(device), settings_(settings) {}
 
   bool OnInitDialog(platform::DialogView& view) override;
   void OnCommand(platform::DialogView& view, int control, int notification) override;
@@ -50,18 +42,19 @@ class ImagePage final : public platform::DialogEvents {
   void ShowBytes();
 
  private:
+  // Keeps the byte of `row` and writes it to the device.
   void Write(int row, uint8_t value);
 
   PictureDevice* const device_;
-  const ImageDialogFields fields_;
+  SharedSettings& settings_;
   platform::DialogView* view_ = nullptr;  // the page's controls, once created
   bool ready_ = false;
 };
 
 class ImageSheet final : public platform::DialogEvents {
  public:
-  ImageSheet(PictureDevice* device, const ImageDialogFields& fields)
-      : claim_(open_), device_(device), fields_(fields), page_(device, fields) {}
+  ImageSheet(PictureDevice* device, SharedSettings& settings)
+      : claim_(open_), device_(device), settings_(settings), page_(device, settings) {}
 
   // Runs the dialog owned by `owner`: 1 after OK (the settings saved), 2 after Cancel or a close,
   // platform::kDialogNotCreated when it or its page could not be created or another image
@@ -84,7 +77,7 @@ class ImageSheet final : public platform::DialogEvents {
   static std::atomic<bool> open_;
   DialogClaim claim_;
   PictureDevice* const device_;
-  const ImageDialogFields fields_;
+  SharedSettings& settings_;
   ImagePage page_;
 };
 

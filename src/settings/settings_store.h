@@ -6,6 +6,7 @@
 #include "settings/sampling_code.h"  // the stored "Size" is a sampling code
 
 #include <cstdint>
+#include <mutex>
 
 namespace zelcnv::settings {
 
@@ -35,6 +36,34 @@ struct CameraSettings {
   uint8_t contrast = 128;
   uint8_t hue = 0;
   uint8_t saturation = 128;
+
+  // The four picture controls by index: brightness, contrast, hue, saturation.
+  uint8_t& PictureControl(int index) {
+    uint8_t* const controls[] = {&brightness, &contrast, &hue, &saturation};
+    return *controls[index];
+  }
+  uint8_t PictureControl(int index) const {
+    return const_cast<CameraSettings*>(this)->PictureControl(index);
+  }
+};
+
+// One handle's settings as its threads share them: the application's calls, the preview thread
+// and a modal dialog each read a consistent copy and change them under one lock.
+class SharedSettings {
+ public:
+  CameraSettings Get() const {
+    const std::lock_guard lock(mutex_);
+    return value_;
+  }
+  template <typename Change>
+  void Update(Change&& change) {
+    const std::lock_guard lock(mutex_);
+    change(value_);
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  CameraSettings value_;
 };
 
 // The video format dialog's three fields.

@@ -249,22 +249,15 @@ class RecordingDevice final : public PictureDevice {
 
 class ImageDialogTest : public ::testing::Test {
  protected:
-  ImageDialogFields Fields() {
-    return {{&bytes_[0], &bytes_[1], &bytes_[2], &bytes_[3]},
-            &colourMode_,
-            &waitTime_,
-            &samplingRate_,
-            &hiRate_};
+  ImageDialogTest() {
+    settings_.Update([](CameraSettings& s) { s = {1, 33, 0, 1, 100, 110, 120, 130}; });
   }
-  int Byte(ImageParameter p) const { return bytes_[p].load(); }
+  SharedSettings& Fields() { return settings_; }
+  int Byte(ImageParameter p) const { return settings_.Get().PictureControl(p); }
 
   testing::StoreSandbox sandbox_;
   LanguageScope english_{"C"};
-  std::atomic<uint8_t> bytes_[kImageParameterCount] = {{100}, {110}, {120}, {130}};
-  std::atomic<int32_t> colourMode_{1};
-  std::atomic<int32_t> waitTime_{33};
-  std::atomic<int32_t> samplingRate_{0};
-  std::atomic<int32_t> hiRate_{1};
+  SharedSettings settings_;
   RecordingDevice device_;
 };
 
