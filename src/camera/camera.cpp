@@ -9,14 +9,7 @@
 
 namespace zelcnv::camera {
 
-CZelCam::CZelCam()
-    : frameRecords_(AcquireFrameRecords()), fpsWindowStart_(platform::MultimediaTimeMs()) {
-  if (frameRecords_ != nullptr) {
-    for (int i = 0; i < kFrameRecords; ++i) {
-      frameRecords_[i] = {sizeof(FrameInfo), 0, 0, 0, 0, nullptr};
-    }
-  }
-}
+CZelCam::CZelCam() = default;
 
 CZelCam::~CZelCam() {
   SaveSettings();
@@ -26,8 +19,6 @@ CZelCam::~CZelCam() {
   window_.Close();
   device_.reset();
   for (auto& bitmap : bitmaps_) bitmap.reset();
-  // Notifications still queued may point at the records: they are only handed back.
-  ReturnFrameRecords(frameRecords_);
 }
 
 int CZelCam::Initialize(WindowHandle appWindow) {
@@ -35,7 +26,7 @@ int CZelCam::Initialize(WindowHandle appWindow) {
   for (auto& bitmap : bitmaps_) bitmap.reset(new (std::nothrow) imaging::FrameBitmap);
   errors_.SetWindow(appWindow);  // before any check, so the error below reaches the window
   window_.UseDisplayPicture(bitmaps_[kDisplayBitmap].get());
-  bool complete = device_ != nullptr && frameRecords_ != nullptr;
+  bool complete = device_ != nullptr && callback_.Ready();
   for (const auto& bitmap : bitmaps_) complete = complete && bitmap != nullptr;
   if (!complete) return Fail(kErrBuffer);
   LoadSettings();

@@ -15,7 +15,7 @@
 #include "camera/call_turn.h"
 #include "camera/colour_modes.h"
 #include "camera/error_stack.h"
-#include "camera/frame_record.h"
+#include "camera/frame_callback.h"
 #include "camera/output_pictures.h"
 #include "camera/preview_window.h"
 #include "camera/recorder.h"
@@ -146,18 +146,14 @@ class CZelCam {
   [[nodiscard]] bool SizeBitmaps(const ColourModeTraits& mode);
   [[nodiscard]] bool StartStreaming();
   bool StopStreaming();
-  // The preview thread reads the four callback fields afresh for every frame.
-  void SetCallback(WindowHandle window, void* buffer, int32_t size, int32_t topDown);
 
   // The preview thread.
   static void PreviewThreadEntry(void* camera);
   void PreviewLoop();
-  void UpdateFrameRate();
-  // Fills the frame record, copies the output picture into the application's buffer (unless the
-  // conversion `copied` it already) and announces the frame. Under callbackMutex_.
-  void DeliverFrame(const imaging::FrameBitmap& output, int32_t width, int32_t height, bool copied);
+  // Copies the output picture into the application's buffer (unless the conversion `copied` it
+  // already) and announces the frame. While the callback is held.
+  void DeliverFrame(const imaging::FrameBitmap& output, bool copied);
   void DrawFrame(const imaging::FrameBitmap& output);
-  void PostFrameNotify(uintptr_t wParam, intptr_t lParam);
 
   // The traits and output picture of the colour mode the stream was prepared for; null when there
   // is none.
@@ -170,9 +166,6 @@ class CZelCam {
   // when `topDown`) unless it is null. False, the picture and `copyTo` left as they were, when
   // the slot is not there or does not match the picture.
   [[nodiscard]] bool TakeRingFrame(uint8_t* copyTo, int32_t topDown);
-  // The application's buffer when it holds a frame of the back output picture, else null.
-  // Under callbackMutex_.
-  uint8_t* FusedCopyTarget();
   [[nodiscard]] bool CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* destination,
                              int32_t size);
   // The mode of the image a copy or a save reads: the one the output pictures were made for, or
@@ -202,27 +195,13 @@ class CZelCam {
 
   std::atomic<int32_t> streamState_{kStreamIdle};
 
-  // Streaming. The callback fields change under callbackMutex_, which the preview thread holds
-  // from reading them until the frame is copied and announced: once a change has returned,
-  // nothing more lands in the buffer it withdrew.
   std::atomic<int32_t> previewRun_{0};
   // The colour mode the running stream was prepared for: a mode chosen meanwhile takes effect at
   // the next start, as the bitmaps and the sample width are sized for this one.
   std::atomic<int32_t> streamColourMode_{-1};
   platform::Worker previewWorker_;
-  std::mutex callbackMutex_;
-  std::atomic<WindowHandle> callbackWindow_{nullptr};
-  std::atomic<void*> callbackBuffer_{nullptr};
-  std::atomic<int32_t> callbackBufferSize_{0};
-  std::atomic<int32_t> callbackTopDown_{0};
-  // kFrameRecords records that outlive this object (frame_record.h), taken in turn by the preview
-  // thread's notifications; null only when memory ran out.
-  FrameInfo* frameRecords_ = nullptr;
-  int nextRecord_ = 0;       // preview thread
+  FrameCallback callback_;
   uint32_t lastPollMs_ = 0;  // preview thread
-  int32_t fpsTenths_ = 0;
-  int32_t fpsFrameCount_ = 0;
-  uint32_t fpsWindowStart_ = 0;
 
   Recorder recorder_{errors_};
   PreviewWindow window_;

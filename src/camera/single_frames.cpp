@@ -52,7 +52,7 @@ int CZelCam::SnapShot(void* buffer, int32_t size, int32_t topDown) {
   if (device_->DecodeSingleFrame(native.Bits(), nativeBytes, 0, 0, kDecodeSelector) !=
       device::kStatusOk) {
     errors_.Push(kErrCapture);
-    PostFrameNotify(0, kErrCapture);
+    callback_.Post(0, kErrCapture);
     return 0;
   }
   const imaging::FrameBitmap& output = ConvertToOutput();
@@ -103,7 +103,7 @@ int CZelCam::SaveImageW(const char16_t* fileName, uint32_t fileType) {
 int CZelCam::Record(const char* fileName, int32_t durationMs, int32_t showWindow) {
   if (fileName == nullptr || *fileName == '\0') return Fail(kErrParameter);
   if (recorder_.Recording()) return Fail(kErrOperation);  // one recording at a time
-  SetCallback(nullptr, nullptr, 0, 0);
+  callback_.Set(nullptr, nullptr, 0, 0);
   // A window that already shows the stream keeps showing it.
   if (showWindow != 0 && !window_.Exists() && !window_.Open(this, imageWidth_, imageHeight_)) {
     return Fail(kErrWindow);

@@ -14,7 +14,6 @@ namespace zelcnv::camera {
 
 namespace {
 
-constexpr uint32_t kFpsWindowMs = 1000;
 // Rows of each field converted before their picture rows are copied out: a band of 16 picture
 // rows of 24-bit colour at 640 pixels stays within the first-level cache.
 constexpr int32_t kBandFieldRows = 8;
@@ -33,7 +32,7 @@ bool CZelCam::SizeBitmaps(const ColourModeTraits& mode) {
 
 bool CZelCam::PrepareStream() {
   // An object whose initialisation ran out of memory has nothing to stream into.
-  bool complete = frameRecords_ != nullptr;
+  bool complete = callback_.Ready();
   for (const auto& bitmap : bitmaps_) complete = complete && bitmap != nullptr;
   if (!complete) return Fail(kErrBuffer);
   if (!device_->IsPresent(device_->GetDeviceIndex())) return Fail(kErrNoDevice);
@@ -92,19 +91,10 @@ bool CZelCam::StopStreaming() {
   return true;
 }
 
-void CZelCam::SetCallback(WindowHandle window, void* buffer, int32_t size, int32_t topDown) {
-  // Waits for a frame being copied into the old buffer.
-  std::lock_guard callback(callbackMutex_);
-  callbackWindow_.store(window);
-  callbackBuffer_.store(buffer);
-  callbackBufferSize_.store(size);
-  callbackTopDown_.store(topDown);
-}
-
 int CZelCam::Preview(WindowHandle window, void* buffer, int32_t size, int32_t topDown) {
   const int32_t state = streamState_.load();
   if (state == kStreamRunning || state == kStreamArmed) return Fail(kErrNotReady);
-  SetCallback(window, buffer, size, topDown);
+  callback_.Set(window, buffer, size, topDown);
   if (!window_.Open(this, imageWidth_, imageHeight_)) return Fail(kErrWindow);
   if (!StartStreaming()) {
     Close();
@@ -139,12 +129,6 @@ void CZelCam::PreviewThreadEntry(void* camera) {
   static_cast<CZelCam*>(camera)->PreviewLoop();
 }
 
-void CZelCam::PostFrameNotify(uintptr_t wParam, intptr_t lParam) {
-  if (WindowHandle window = callbackWindow_.load()) {
-    platform::PostWindowMessage(window, kMsgFrameNotify, wParam, lParam);
-  }
-}
-
 void CZelCam::PreviewLoop() {
   lastPollMs_ = platform::TickCountMs();
   while (previewRun_.load() != 0) {
@@ -174,34 +158,26 @@ void CZelCam::PreviewLoop() {
       // On the stack before it is announced: a window procedure reading the error on the
       // notification finds it.
       errors_.Push(kErrTransferStopped);
-      PostFrameNotify(0, kErrTransferStopped);
+      callback_.Post(0, kErrTransferStopped);
       break;
     }
     if (poll != device::kPollNewFrame) continue;
     // The callback fields hold still from here until the frame is announced: the conversion
     // copies the frame into the application's buffer as it goes.
-    std::lock_guard callback(callbackMutex_);
-    uint8_t* const copyTo = FusedCopyTarget();
-    if (!TakeRingFrame(copyTo, callbackTopDown_.load())) {
+    const auto held = callback_.Hold();
+    // A buffer too small for the frame is left to DeliverFrame, which reports it.
+    const imaging::FrameBitmap& back = output_.Back();
+    uint8_t* const copyTo = callback_.BufferFor(int64_t{back.Stride()} * back.Height());
+    if (!TakeRingFrame(copyTo, callback_.TopDown() ? 1 : 0)) {
       errors_.Push(kErrCapture);
-      PostFrameNotify(0, kErrCapture);
+      callback_.Post(0, kErrCapture);
       continue;
     }
     const imaging::FrameBitmap& output = output_.Publish();
     recorder_.Offer(output, StreamMode()->record);
     DrawFrame(output);
-    DeliverFrame(output, output.Width(), output.Height(), copyTo != nullptr);
+    DeliverFrame(output, copyTo != nullptr);
   }
-}
-
-uint8_t* CZelCam::FusedCopyTarget() {
-  // A buffer too small for the frame is left to DeliverFrame, which reports it.
-  const imaging::FrameBitmap& out = output_.Back();
-  const int64_t needed = int64_t{out.Stride()} * out.Height();
-  void* const buffer = callbackBuffer_.load();
-  const int32_t size = callbackBufferSize_.load();
-  if (buffer == nullptr || size == 0 || size < needed) return nullptr;
-  return static_cast<uint8_t*>(buffer);
 }
 
 bool CZelCam::TakeRingFrame(uint8_t* copyTo, int32_t topDown) {
@@ -252,33 +228,14 @@ bool CZelCam::TakeRingFrame(uint8_t* copyTo, int32_t topDown) {
   return fits;
 }
 
-void CZelCam::DeliverFrame(const imaging::FrameBitmap& output, int32_t width, int32_t height,
-                           bool copied) {
-  void* const buffer = callbackBuffer_.load();
-  const int32_t bufferSize = callbackBufferSize_.load();
-  UpdateFrameRate();
-  if (!copied && buffer != nullptr && bufferSize != 0 &&
-      !CopyOut(output, callbackTopDown_.load(), buffer, bufferSize)) {
+void CZelCam::DeliverFrame(const imaging::FrameBitmap& output, bool copied) {
+  void* const buffer = callback_.Buffer();
+  const int32_t size = callback_.BufferSize();
+  if (!copied && buffer != nullptr && size != 0 &&
+      !CopyOut(output, callback_.TopDown() ? 1 : 0, buffer, size)) {
     return;  // the failed copy was reported instead of the frame
   }
-  // The next record in turn: the ones of the last few notifications stay as they are for an
-  // application still reading them.
-  FrameInfo* record = &frameRecords_[nextRecord_];
-  nextRecord_ = (nextRecord_ + 1) % kFrameRecords;
-  *record = {sizeof(FrameInfo), width, height, StreamMode()->bitsPerPixel, fpsTenths_, buffer};
-  PostFrameNotify(reinterpret_cast<uintptr_t>(record), 0);
-}
-
-void CZelCam::UpdateFrameRate() {
-  ++fpsFrameCount_;
-  const uint32_t now = platform::MultimediaTimeMs();
-  const uint32_t elapsed = now - fpsWindowStart_;
-  if (elapsed > kFpsWindowMs) {
-    fpsTenths_ = static_cast<int32_t>(static_cast<double>(fpsFrameCount_) * 10000.0 /
-                                      static_cast<double>(elapsed));
-    fpsFrameCount_ = 0;
-    fpsWindowStart_ = now;
-  }
+  callback_.Announce(output.Width(), output.Height(), StreamMode()->bitsPerPixel);
 }
 
 const imaging::FrameBitmap& CZelCam::ConvertToOutput() {
@@ -308,7 +265,7 @@ bool CZelCam::CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void*
   const int64_t needed = stride * bitmap.Height();
   if (size < 0 || size < needed) {
     errors_.Push(kErrBuffer);
-    PostFrameNotify(0, kErrBuffer);
+    callback_.Post(0, kErrBuffer);
     return false;
   }
   uint8_t* out = static_cast<uint8_t*>(destination);
