@@ -24,6 +24,20 @@ class CallTurn {
     depth_ = 1;
   }
 
+  // The turn when it is free or this thread's already; false at once otherwise.
+  bool try_lock() {
+    const std::thread::id self = std::this_thread::get_id();
+    const std::lock_guard guard(mutex_);
+    if (owner_ == self) {
+      ++depth_;
+      return true;
+    }
+    if (depth_ != 0) return false;
+    owner_ = self;
+    depth_ = 1;
+    return true;
+  }
+
   void unlock() {
     std::lock_guard guard(mutex_);
     if (--depth_ == 0) {

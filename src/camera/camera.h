@@ -195,13 +195,11 @@ class CZelCam {
 
   std::atomic<int32_t> streamState_{kStreamIdle};
 
-  std::atomic<int32_t> previewRun_{0};
   // The colour mode the running stream was prepared for: a mode chosen meanwhile takes effect at
   // the next start, as the bitmaps and the sample width are sized for this one.
   std::atomic<int32_t> streamColourMode_{-1};
   platform::Worker previewWorker_;
   FrameCallback callback_;
-  uint32_t lastPollMs_ = 0;  // preview thread
 
   Recorder recorder_{errors_};
   PreviewWindow window_;

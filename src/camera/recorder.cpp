@@ -7,7 +7,6 @@ namespace zelcnv::camera {
 
 namespace {
 
-constexpr uint32_t kPollMs = 10;
 constexpr uint32_t kInitialRate = 30;
 constexpr uint64_t kRateScale = 100000;  // frames per second in hundredths, per millisecond
 
@@ -47,14 +46,13 @@ Recorder::StartResult Recorder::Start(const char* fileName, int32_t durationMs, 
   }
   startTime_ = 0;
   endTime_ = static_cast<uint32_t>(durationMs);
-  // The preview thread fills the hand-over frame once it sees both flags, pictures made.
   frameReady_.store(0);
-  recording_.store(1);
   if (!worker_.Start(&Recorder::ThreadEntry, this)) {
-    recording_.store(0);
     avi_.ResetRecorder();
     return StartResult::kThreadFailed;
   }
+  // The preview thread offers frames, and wakes the thread, once it sees this.
+  recording_.store(1);
   return StartResult::kStarted;
 }
 
@@ -67,6 +65,7 @@ void Recorder::Offer(const imaging::FrameBitmap& output, RecordConversion conver
   if (recording_.load() == 0 || frameReady_.load() != 0) return;
   MakeRecordingFrame(output, conversion, &frame_);
   frameReady_.store(1);
+  worker_.Wake();
 }
 
 void Recorder::ThreadEntry(void* recorder) {
@@ -74,8 +73,8 @@ void Recorder::ThreadEntry(void* recorder) {
 }
 
 void Recorder::Loop() {
-  // A stop cuts the poll short.
-  while (recording_.load() != 0 && !worker_.WaitForStop(kPollMs)) {
+  // Asleep until a frame is handed over or the recorder is stopped.
+  while (worker_.WaitForWake()) {
     if (frameReady_.load() == 0) continue;
     const uint32_t now = platform::MultimediaTimeMs();
     if (startTime_ == 0) {

@@ -62,7 +62,6 @@ bool CZelCam::StartStreaming() {
   if (state == kStreamRunning) return true;
   if (state == kStreamArmed) return Fail(kErrNotReady);
   if (!PrepareStream()) return Fail(kErrNotReady);
-  previewRun_.store(1);
   device_->StopFrameWaits(false);
   if (!previewWorker_.Start(&CZelCam::PreviewThreadEntry, this)) {
     StopStreaming();
@@ -78,8 +77,8 @@ bool CZelCam::StartStreaming() {
 
 bool CZelCam::StopStreaming() {
   if (!device_) return Fail(kErrNotReady);
-  previewRun_.store(0);
   // Whatever the thread waits for (a frame, the interval between polls), it leaves at once.
+  previewWorker_.RequestStop();
   device_->StopFrameWaits(true);
   previewWorker_.Stop();
   // No more frames come: a recording ends with what it has.
@@ -130,21 +129,20 @@ void CZelCam::PreviewThreadEntry(void* camera) {
 }
 
 void CZelCam::PreviewLoop() {
-  lastPollMs_ = platform::TickCountMs();
-  while (previewRun_.load() != 0) {
+  uint32_t lastPollMs = platform::TickCountMs();
+  while (previewWorker_.KeepGoing()) {
     // Asleep until there is something to poll: a frame, the transfer thread's end, or a stop.
     device_->WaitFrame(platform::kWaitForever);
-    if (previewRun_.load() != 1) continue;
+    if (!previewWorker_.KeepGoing()) break;
     // At most one poll per wait time: the rest of it since the last poll, cut short by a stop. A
     // damaged stored interval below 0 would be an endless wait on Windows.
     const int32_t wait = settings_.Get().waitTime;
-    const uint32_t since = platform::TickCountMs() - lastPollMs_;
+    const uint32_t since = platform::TickCountMs() - lastPollMs;
     if (wait > 0 && since < static_cast<uint32_t>(wait) &&
         previewWorker_.WaitForStop(static_cast<uint32_t>(wait) - since)) {
-      continue;
+      break;
     }
-    if (previewRun_.load() != 1) continue;
-    lastPollMs_ = platform::TickCountMs();
+    lastPollMs = platform::TickCountMs();
     // A transfer thread that is no longer running while the stream is on ended by itself: it
     // could not open the converter (unplugged before the start). Without this the stream would
     // run on, reported as started, without a frame or an error. The state is read first: this
@@ -154,7 +152,6 @@ void CZelCam::PreviewLoop() {
     const device::PollResult poll = device_->PollFrame();
     const bool endedByItself = poll == device::kPollNotRunning && running;
     if (poll == device::kPollTransferFailed || endedByItself) {
-      previewRun_.store(0);
       // On the stack before it is announced: a window procedure reading the error on the
       // notification finds it.
       errors_.Push(kErrTransferStopped);

@@ -15,7 +15,7 @@ namespace {
 void ShowDevice(TransferBlock& block, platform::DeviceFile* device) {
   std::lock_guard lock(block.deviceMutex);
   block.device = device;
-  if (device != nullptr && block.cancelled) platform::CancelDeviceFile(device);
+  if (device != nullptr && !block.worker->KeepGoing()) platform::CancelDeviceFile(device);
 }
 
 void RunTransferLoop(TransferBlock& block) {
@@ -31,7 +31,7 @@ void RunTransferLoop(TransferBlock& block) {
     const uint32_t start = platform::TickCountMs();
     status = kStatusOk;
     const uint32_t length = static_cast<uint32_t>(block.transferLength);
-    while (block.stopped.load() != 1 && status != kStatusFrameFailed) {
+    while (block.worker->KeepGoing() && status != kStatusFrameFailed) {
       uint32_t moved = 0;
       // The frame request's own outcome does not matter: only the frame transfer decides.
       (void)PipeTransfer(device, kRequestPipe, kPacketSize, request, &moved, 0, false);
@@ -40,7 +40,7 @@ void RunTransferLoop(TransferBlock& block) {
           PipeTransfer(device, kVideoPipe, block.transferLength, ring.WriteSlot(), &moved, 1,
                        block.useAlternateCodes != 0);
       // A transfer the stop cut short is no frame and no failure.
-      if (block.stopped.load() == 1) break;
+      if (!block.worker->KeepGoing()) break;
       if (result != kTransferOk || moved != length) status = kStatusFrameFailed;
       ++count;
       ring.Publish();  // a failed frame still advances the ring, as it does the count
@@ -54,9 +54,9 @@ void RunTransferLoop(TransferBlock& block) {
   block.elapsedTicks.store(elapsed);
   block.transferCount.store(count);
   block.status.store(status);
-  // `failed` before `stopped`: a poll must never see a failed thread as merely stopped.
+  // `failed` before `ended`: a poll must never see a failed thread as merely ended.
   block.failed.store(status == kStatusFrameFailed ? 1 : 0);
-  block.stopped.store(1);
+  block.ended.store(1);
   platform::SignalEvent(block.published);
 }
 
@@ -67,7 +67,7 @@ void CVXMSdkLib::TransferThreadEntry(void* block) {
 }
 
 LibStatus CVXMSdkLib::StartTransfer() {
-  if (transfer_.stopped.load() == 0) return kStatusAlreadyRunning;
+  if (transfer_.ended.load() == 0) return kStatusAlreadyRunning;
   ReleaseEndedThread();
   if (!ring_.Allocated() || geometry_.samplesPerFrame <= 0) return kStatusNoMemory;
   if (frameEvent_.load() == nullptr) frameEvent_.store(platform::CreateManualEvent());
@@ -79,53 +79,48 @@ LibStatus CVXMSdkLib::StartTransfer() {
   transfer_.status.store(kStatusOk);
   transfer_.ring = &ring_;
   transfer_.published = frameEvent_.load();
+  transfer_.worker = &transferWorker_;
   ring_.Rewind();
-  {
-    std::lock_guard lock(transfer_.deviceMutex);
-    transfer_.cancelled = false;
-  }
-  transfer_.stopped.store(0);
+  transfer_.ended.store(0);
   if (!transferWorker_.Start(TransferThreadEntry, &transfer_, true)) {
-    transfer_.stopped.store(1);
+    transfer_.ended.store(1);
     return kStatusNoMemory;
   }
   return kStatusOk;
 }
 
 void CVXMSdkLib::ReleaseEndedThread() {
-  // The thread may still be between publishing `stopped` and returning: the worker waits.
+  // The thread may still be between publishing `ended` and returning: the worker waits.
   transferWorker_.Stop();
 }
 
 LibStatus CVXMSdkLib::StopTransfer() {
-  if (transfer_.stopped.load() == 1 && transfer_.failed.load() == 0) {
+  if (transfer_.ended.load() == 1 && transfer_.failed.load() == 0) {
     // Never started, already stopped, or ended because the device could not be opened; the
     // thread of the last case is collected here so that it does not linger.
     ReleaseEndedThread();
     return kStatusOk;
   }
-  transfer_.stopped.store(1);  // seen by the thread once per frame transfer
+  transferWorker_.RequestStop();  // seen by the thread once per frame transfer
   {
     // The transfer it waits in now ends at once, as does any it would start.
     std::lock_guard lock(transfer_.deviceMutex);
-    transfer_.cancelled = true;
     if (transfer_.device != nullptr) platform::CancelDeviceFile(transfer_.device);
   }
   ReleaseEndedThread();
   lastTransferTicks_ = transfer_.elapsedTicks.load();
-  transfer_.stopped.store(1);
   transfer_.failed.store(0);
   return static_cast<LibStatus>(transfer_.status.load());
 }
 
 bool CVXMSdkLib::WaitTransferEnded(uint32_t timeoutMs) {
-  if (!transferWorker_.Started()) return transfer_.stopped.load() == 1;
+  if (!transferWorker_.Started()) return transfer_.ended.load() == 1;
   return transferWorker_.WaitEnded(timeoutMs);
 }
 
 PollResult CVXMSdkLib::PollFrame() {
   if (transfer_.failed.load() == 1) return kPollTransferFailed;
-  if (transfer_.stopped.load() == 1) return kPollNotRunning;
+  if (transfer_.ended.load() == 1) return kPollNotRunning;
   return ring_.TakeNewest() ? kPollNewFrame : kPollNoNewFrame;
 }
 
@@ -134,7 +129,7 @@ bool CVXMSdkLib::WaitFrame(uint32_t timeoutMs) {
   // signals again.
   platform::Event* event = frameEvent_.load();
   platform::ClearEvent(event);
-  if (event == nullptr || frameWaitsStopped_.load() || transfer_.stopped.load() == 1 ||
+  if (event == nullptr || frameWaitsStopped_.load() || transfer_.ended.load() == 1 ||
       ring_.HasNewFrame()) {
     return true;
   }

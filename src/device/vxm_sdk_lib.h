@@ -25,19 +25,21 @@ struct TransferBlock {
   std::atomic<uint32_t> elapsedTicks{0};
   std::atomic<int32_t> transferCount{0};
   std::atomic<int32_t> status{kStatusOk};
-  std::atomic<int32_t> stopped{1};
+  // 1 while no thread runs: before the first start, and from the thread's end to the next start.
+  std::atomic<int32_t> ended{1};
   std::atomic<int32_t> failed{0};
+  // The thread's worker, which says whether it goes on.
+  const platform::Worker* worker = nullptr;
   FrameRing* ring = nullptr;
   // Signalled after each published frame and once the thread has ended.
   platform::Event* published = nullptr;
   int32_t useAlternateCodes = 0;
   const char* devicePath = nullptr;
   // The thread's open device file, so that a stop can cut short the transfer it waits in (a
-  // converter gone silent sends nothing, for ever). `cancelled`: a stop came; a file opened after
-  // it is cancelled at once.
+  // converter gone silent sends nothing, for ever); a file opened after the stop is cancelled at
+  // once.
   std::mutex deviceMutex;
   platform::DeviceFile* device = nullptr;  // under deviceMutex
-  bool cancelled = false;                  // under deviceMutex
 };
 
 // PollFrame results.
@@ -137,7 +139,7 @@ class CVXMSdkLib {
   // One frame into the single-frame buffer, waiting at most `timeoutMs` for it
   // (kStatusFrameFailed after that; the next read opens the device again).
   [[nodiscard]] LibStatus ReadSingleFrame(uint32_t timeoutMs = platform::kWaitForever);
-  bool TransferRunning() const { return transfer_.stopped.load() == 0; }
+  bool TransferRunning() const { return transfer_.ended.load() == 0; }
   // Waits until the transfer thread has ended by itself (true) or `timeoutMs` passed.
   [[nodiscard]] bool WaitTransferEnded(uint32_t timeoutMs);
   uint32_t LastTransferTicks() const { return lastTransferTicks_; }

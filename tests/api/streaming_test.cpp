@@ -219,10 +219,18 @@ TEST_F(StreamingTest, PreviewWindowsOpenAndCloseWithTheStream) {
   EXPECT_EQ(ZelCam_SetPreviewWindow(handle_, app_.handle(), 10, 20, 320, 240), 1);
   EXPECT_EQ(ZelCam_StopPreview(handle_), 1);
   EXPECT_EQ(ZelCam_Preview(handle_), 1);
-  // Released while streaming into a window: everything goes with the handle.
-  EXPECT_EQ(ZelCam_Release(handle_), 1);
+  // Released while streaming into a window: everything goes with the handle, and a new handle
+  // streams from the converter at once.
+  const int released = handle_;
+  EXPECT_EQ(ZelCam_Release(released), 1);
   handle_ = 0;
-  EXPECT_EQ(ZelCam_GetLastError(handle_), 0);
+  EXPECT_EQ(ZelCam_StopPreview(released), 0) << "the handle is gone";
+  EXPECT_EQ(ZelCam_Release(released), 0);
+  handle_ = ZelCam_Initialize(app_.handle());
+  ASSERT_NE(handle_, 0);
+  EXPECT_EQ(ZelCam_CallBackPreview(handle_, frames_.handle(), nullptr, 0, 0), 1);
+  EXPECT_NE(NextFrameMessage().wParam, 0u);
+  EXPECT_EQ(ZelCam_StopPreview(handle_), 1);
 }
 
 }  // namespace

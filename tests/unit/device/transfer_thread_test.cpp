@@ -48,7 +48,7 @@ class TransferThreadTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (lib_.Transfer().stopped.load() == 0) {
+    if (lib_.Transfer().ended.load() == 0) {
       ZelSim_InjectFault(kDevice, "release=1000000");  // a manual device must not block the stop
       lib_.StopTransfer();
     }

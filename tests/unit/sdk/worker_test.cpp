@@ -45,7 +45,7 @@ TEST(WorkerTest, ABodyThatEndsByItselfIsSeenEndedAndCollectedByTheNextStart) {
     ASSERT_TRUE(worker.Start(
         [](void* count) { static_cast<std::atomic<int>*>(count)->fetch_add(1); }, &runs));
     EXPECT_TRUE(worker.WaitEnded(platform::kWaitForever));
-    EXPECT_FALSE(worker.StopRequested());
+    EXPECT_TRUE(worker.KeepGoing());
   }
   worker.Stop();
   EXPECT_EQ(runs.load(), 3);
@@ -61,7 +61,7 @@ TEST(WorkerTest, ProcessorTimeIsTheWorkersThreadsOwn) {
   auto compute = [](void* context) {
     auto& b = *static_cast<Body*>(context);
     uint64_t x = 1;
-    while (!b.worker->StopRequested()) {
+    while (b.worker->KeepGoing()) {
       for (int i = 0; i < 100000; ++i) x = x * 6364136223846793005u + 1442695040888963407u;
       b.sink.store(x, std::memory_order_relaxed);
     }
@@ -93,26 +93,75 @@ TEST(WorkerTest, ProcessorTimeIsTheWorkersThreadsOwn) {
   EXPECT_FALSE(busy.CpuTimeNs(&used)) << "stopped";
 }
 
+// A body that sleeps until woken: each wake is seen, also one that came while the body was busy,
+// several wakes in between count as one, and a stop ends the sleep for good.
+TEST(WorkerTest, AWakeIsNeverLostAndAStopEndsTheSleep) {
+  struct Sleeper {
+    platform::Worker* worker = nullptr;
+    std::atomic<int> work{0};  // handed over before each wake
+    std::atomic<int> done{0};
+    std::atomic<int> wakes{0};
+  } sleeper;
+  platform::Worker worker;
+  sleeper.worker = &worker;
+  ASSERT_TRUE(worker.Start(
+      [](void* context) {
+        auto& s = *static_cast<Sleeper*>(context);
+        while (s.worker->WaitForWake()) {
+          s.wakes.fetch_add(1);
+          s.done.store(s.work.load());
+        }
+        // Asked to end: no later sleep blocks.
+        EXPECT_FALSE(s.worker->WaitForWake());
+      },
+      &sleeper));
+  for (int i = 1; i <= 200; ++i) {
+    sleeper.work.store(i);
+    worker.Wake();
+    if (i % 2 == 0) worker.Wake();  // a second wake on top of the first
+    while (sleeper.done.load() != i) std::this_thread::yield();
+  }
+  EXPECT_LE(sleeper.wakes.load(), 400);
+  worker.Stop();
+  EXPECT_FALSE(worker.Started());
+}
+
 TEST(CallTurnTest, TurnsAreTakenInTurnReenteredByTheirHolderAndGivenAwayWhileSuspended) {
   camera::CallTurn turn;
-  std::atomic<bool> otherIn{false};
+  const auto otherGetsIt = [&] {
+    bool got = false;
+    std::thread other([&] {
+      got = turn.try_lock();
+      if (got) turn.unlock();
+    });
+    other.join();
+    return got;
+  };
   turn.lock();
-  turn.lock();  // the holder re-enters (its window procedure calls back)
-  std::thread other([&] {
-    std::lock_guard guard(turn);
+  EXPECT_TRUE(turn.try_lock()) << "the holder re-enters (its window procedure calls back)";
+  EXPECT_FALSE(otherGetsIt());
+  {
+    // A modal dialog: another thread's call runs while the holder waits for the user, however
+    // deep the holder was.
+    const camera::SuspendedTurn away(turn);
+    EXPECT_TRUE(otherGetsIt());
+  }
+  EXPECT_FALSE(otherGetsIt()) << "taken back on resuming";
+  turn.unlock();
+  EXPECT_FALSE(otherGetsIt()) << "given back as deep as it was held";
+  turn.unlock();
+  EXPECT_TRUE(otherGetsIt());
+  // A caller blocked in lock gets the turn once it is free.
+  turn.lock();
+  std::atomic<bool> otherIn{false};
+  std::thread waiting([&] {
+    const std::lock_guard guard(turn);
     otherIn.store(true);
   });
-  {
-    // A modal dialog: the other thread's call runs while the holder waits for the user.
-    const camera::SuspendedTurn away(turn);
-    while (!otherIn.load()) std::this_thread::yield();
-  }
-  other.join();
+  EXPECT_FALSE(otherIn.load());
   turn.unlock();
-  turn.unlock();
-  // Given back as deep as it was held: free again only after both unlocks.
-  std::thread last([&] { std::lock_guard guard(turn); });
-  last.join();
+  waiting.join();
+  EXPECT_TRUE(otherIn.load());
 }
 
 }  // namespace
