@@ -11,6 +11,7 @@
 
 #include "device/protocol.h"
 #include "device/zel_cnv_sdk.h"
+#include "imaging/field_weave.h"
 #include "fuzz_input.h"
 #include "platform/posix/device_namespace.h"
 
@@ -132,12 +133,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)lib.SetVideoFormat((first & 0x70) | standard);
   (void)lib.SetSampleWidth((first & 0x80) != 0 ? 1 : 0);
 
-  std::vector<uint8_t> picture(lib.DecodedBytes(device::kSelectorCopyFrame));
-  if (lib.ReadSingleFrame() == device::kStatusOk) {
-    if (lib.DecodeSingleFrame(picture.data(), picture.size(), 0, 0, device::kSelectorCopyFrame) !=
-        device::kStatusOk)
-      __builtin_trap();  // sized for this very geometry
-  }
+  // A picture sized for this very geometry takes every frame the library reads.
+  const device::FrameGeometry& g = lib.Geometry();
+  imaging::FrameBitmap picture;
+  const bool sized =
+      picture.Create(g.frameWidth, g.frameHeight, uint16_t(8 * lib.BytesPerSample())) != 0;
+  const auto weave = [&](device::LibStatus held, const device::FieldRows& rows) {
+    if (held != device::kStatusOk || !sized) return;
+    const imaging::InterlacedFrame frame{{rows.field[0], rows.field[1]},
+                                         rows.pitchBytes,
+                                         rows.width,
+                                         rows.height,
+                                         rows.bytesPerSample};
+    if (!imaging::WeaveFrame(frame, nullptr, picture, nullptr, false)) __builtin_trap();
+  };
+  device::FieldRows rows;
+  if (lib.ReadSingleFrame() == device::kStatusOk) weave(lib.HeldSingleFrame(&rows), rows);
   if (lib.StartTransfer() == device::kStatusOk) {
     // Until the transfer thread fails (an exhausted script fails every transfer) or a few
     // frames have come.
@@ -146,9 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (poll == device::kPollTransferFailed || poll == device::kPollNotRunning) break;
       if (poll != device::kPollNewFrame) continue;
       ++frames;
-      if (lib.DecodeRingFrame(picture.data(), picture.size(), 0, 0, device::kSelectorCopyFrame) !=
-          device::kStatusOk)
-        __builtin_trap();
+      weave(lib.HeldRingFrame(&rows), rows);
+      lib.ReleaseRingFrame();
     }
     lib.StopTransfer();
   }

@@ -1,6 +1,7 @@
-// Frame decode under arbitrary timing rows, sample widths and raw bytes: a geometry is either
-// refused or woven and decoded without a read or write outside the raw frame and the picture
-// it is given, whatever that picture's size.
+// The frame road under arbitrary timing rows, sample widths and raw bytes: a geometry is either
+// refused, or its rows are named inside the raw frame and woven into a picture (through each
+// colour mode's kernel, with the copy for the application fused in) without a read or write
+// outside the raw frame, the picture or the copy. A picture of another size or depth is refused.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -8,18 +9,52 @@
 #include "device/protocol.h"
 #include "device/zel_cnv_sdk.h"
 #include "fuzz_input.h"
+#include "imaging/field_weave.h"
 
 using zelcnv::device::CZelCnvSdk;
+using zelcnv::device::FieldRows;
 using zelcnv::device::kStatusOk;
+namespace imaging = zelcnv::imaging;
 
 namespace {
 
-// An output picture of exactly `capacity` bytes, so that the sanitizer sees any byte past it.
-struct Picture {
-  explicit Picture(size_t bytes) : capacity(bytes), bits(new uint8_t[bytes != 0 ? bytes : 1]) {}
-  size_t capacity;
-  std::unique_ptr<uint8_t[]> bits;
+struct Road {
+  imaging::BlitKernel kernel;  // null: the samples as they are
+  int sampleBytes;             // what the kernel reads
+  uint16_t bits;               // what it writes
 };
+
+constexpr Road kRoads[] = {
+    {nullptr, 1, 8},
+    {nullptr, 2, 16},
+    {imaging::YuyvToBgr24Flip, 2, 24},
+    {imaging::YuyvToBgrx32Flip, 2, 32},
+    {imaging::YuyvToBgr48Flip, 2, 48},
+    {imaging::YuyvToBgra64Flip, 2, 64},
+};
+
+void Weave(const FieldRows& rows, zelcnv::fuzz::FuzzInput& in) {
+  const Road& road = kRoads[in.Pick(6)];
+  if (road.kernel != nullptr && road.sampleBytes != rows.bytesPerSample) return;  // the caller's
+  // Mostly the frame's own size; sometimes one off, which must be refused.
+  const int32_t width = rows.width + (in.Pick(8) == 0 ? 1 : 0);
+  const int32_t height = rows.height - (in.Pick(8) == 0 ? 1 : 0);
+  imaging::FrameBitmap picture;
+  if (picture.Create(width, height, road.bits) == 0) return;
+  const size_t copyBytes = size_t(picture.Stride()) * size_t(height);
+  std::unique_ptr<uint8_t[]> copy(new uint8_t[copyBytes != 0 ? copyBytes : 1]);
+  const imaging::InterlacedFrame frame{{rows.field[0], rows.field[1]},
+                                       rows.pitchBytes,
+                                       rows.width,
+                                       rows.height,
+                                       rows.bytesPerSample};
+  const bool matches = width == rows.width && height == rows.height &&
+                       (road.kernel != nullptr || road.sampleBytes == rows.bytesPerSample);
+  if (imaging::WeaveFrame(frame, road.kernel, picture, in.Bit() ? copy.get() : nullptr, in.Bit()) !=
+      matches) {
+    __builtin_trap();
+  }
+}
 
 }  // namespace
 
@@ -38,48 +73,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (lib->SetVideoTiming(hTotal, hStart, hActive, vTotal, vStart, vActive) != kStatusOk) {
     return 0;
   }
-  // The colour decode's cost is per pixel and its bounds do not depend on the size: large
-  // frames are woven only, small ones decoded both ways.
-  constexpr int64_t kColourPixels = 65536;
-  const auto& g = lib->Geometry();
-  const bool small = int64_t{g.frameWidth} * g.frameHeight <= kColourPixels;
-  const int selector = small ? static_cast<int>(in.Pick(3)) : zelcnv::device::kSelectorCopyFrame;
-  const int colour = in.Bit() ? 1 : 0;
-  const size_t needed = lib->DecodedBytes(selector);
-  // Around the size the frame needs: too small by a little, exact, or larger.
-  const size_t capacity = needed + 8 < 16 ? in.Pick(32) : needed - 8 + in.Pick(24);
-  const int slot = static_cast<int>(in.Pick(4)) - 1;  // -1 and 2 lie outside the ring
-
-  const size_t rawBytes = 2 * static_cast<size_t>(lib->SamplesPerFrame());
+  const size_t rawBytes = size_t(lib->BytesPerSample()) * size_t(lib->SamplesPerFrame());
   in.FillRepeating(lib->SingleFrameBuffer(), rawBytes);
-  Picture single(capacity);
-  const bool fits = capacity >= needed;
-  // A picture too small for the frame must be refused, never written past.
-  if (lib->DecodeSingleFrame(single.bits.get(), single.capacity, colour, 0, selector) ==
-          kStatusOk &&
-      !fits)
-    __builtin_trap();
+  FieldRows rows;
+  if (lib->HeldSingleFrame(&rows) == kStatusOk) Weave(rows, in);
 
   for (int i = 0; i < lib->Ring().SlotCount(); ++i) in.FillRepeating(lib->Ring().Slot(i), rawBytes);
+  const int slot = static_cast<int>(in.Pick(4)) - 1;  // -1 and 2 lie outside the ring
   lib->Ring().SetReadIndex(slot);
-  Picture ring(capacity);
-  if (lib->DecodeRingFrame(ring.bits.get(), ring.capacity, colour, 0, selector) == kStatusOk &&
-      !fits)
-    __builtin_trap();
-
-  // A region of the frame, with a picture made for that region.
-  const int left = in.Within(g.frameWidth + 2), right = in.Within(g.frameWidth + 2);
-  const int top = in.Within(g.frameHeight + 2), bottom = in.Within(g.frameHeight + 2);
-  if (left >= 0 && top >= 0 && right >= left && bottom >= top && right < g.frameWidth &&
-      bottom < g.frameHeight) {
-    if (int64_t{right - left + 1} * (bottom - top + 1) > kColourPixels) return 0;
-    Picture region(3 * size_t(right - left + 1) * size_t(bottom - top + 1));
-    if (lib->DecodeRegion(region.bits.get(), lib->SingleFrameBuffer(), colour, 0, left, top, right,
-                          bottom) != kStatusOk)
-      __builtin_trap();  // a region inside the frame is decoded
-  } else if (lib->DecodeRegion(single.bits.get(), lib->SingleFrameBuffer(), colour, 0, left, top,
-                               right, bottom) == kStatusOk) {
-    __builtin_trap();  // a region outside the frame must be refused
+  if (lib->HeldRingFrame(&rows) == kStatusOk) {
+    Weave(rows, in);
+    lib->ReleaseRingFrame();
+  } else if ((slot == 0 || slot == 1) && lib->Geometry().frameWidth > 0 &&
+             lib->Geometry().frameHeight > 0) {
+    __builtin_trap();  // a held slot of a geometry with pixels is named
   }
   return 0;
 }

@@ -32,9 +32,6 @@ constexpr int kFormatSettleMs = 20;  // the device settles between reset, format
 // Streaming states.
 enum StreamState : int32_t { kStreamIdle = 0, kStreamRunning = 1, kStreamArmed = 2 };
 
-// Frames are decoded by weaving the two fields, without the colour decode.
-constexpr int kDecodeSelector = device::kSelectorCopyFrame;
-
 static_assert(settings::CameraSettings{}.colourMode == kDefaultColourMode);
 
 // Image parameter identifiers the converter supports.
@@ -158,14 +155,11 @@ class CZelCam {
   // The traits and output picture of the colour mode the stream was prepared for; null when there
   // is none.
   const ColourModeTraits* StreamMode() const { return ModeTraits(streamColourMode_.load()); }
-  // Converts the native frame into the output picture and publishes it; returns that picture,
-  // which the converting thread may go on reading.
-  const imaging::FrameBitmap& ConvertToOutput();
-  // The preview thread's frame: the ring slot the poll took, woven (or converted field by field)
-  // straight into the back output picture, and copied band by band into `copyTo` (top row first
-  // when `topDown`) unless it is null. False, the picture and `copyTo` left as they were, when
-  // the slot is not there or does not match the picture.
-  [[nodiscard]] bool TakeRingFrame(uint8_t* copyTo, int32_t topDown);
+  // A raw frame (a ring slot, or the single-frame read) woven through the stream's colour mode
+  // into the back output picture, and copied band by band into `copyTo` (top row first when
+  // `topDown`) unless it is null. False, the picture and `copyTo` left as they were, when the
+  // frame does not match the picture.
+  [[nodiscard]] bool WeaveIntoOutput(const device::FieldRows& rows, uint8_t* copyTo, bool topDown);
   [[nodiscard]] bool CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* destination,
                              int32_t size);
   // The mode of the image a copy or a save reads: the one the output pictures were made for, or

@@ -17,7 +17,6 @@ constexpr int kDefaultColourMode = kMode24;
 // The camera object's working pictures besides its output pictures (output_pictures.h).
 enum BitmapIndex : int {
   kShownBitmap,    // 24-bit colour the preview window shows, where the output picture is not
-  kNativeBitmap,   // the frame as the device library decodes it, top row first
   kDisplayBitmap,  // the window's client size, when frames are scaled into it
   kBitmapCount,
 };

@@ -47,15 +47,14 @@ int CZelCam::SnapShot(void* buffer, int32_t size, int32_t topDown) {
   const uint32_t waitMs =
       kSnapShotFrameWaitMs + static_cast<uint32_t>(std::max(0, settings_.Get().waitTime));
   if (device_->ReadSingleFrame(waitMs) != device::kStatusOk) return Fail(kErrCapture);
-  imaging::FrameBitmap& native = *bitmaps_[kNativeBitmap];
-  const size_t nativeBytes = size_t(native.Stride()) * size_t(native.Height());
-  if (device_->DecodeSingleFrame(native.Bits(), nativeBytes, 0, 0, kDecodeSelector) !=
-      device::kStatusOk) {
+  device::FieldRows rows;
+  if (device_->HeldSingleFrame(&rows) != device::kStatusOk ||
+      !WeaveIntoOutput(rows, nullptr, false)) {
     errors_.Push(kErrCapture);
     callback_.Post(0, kErrCapture);
     return 0;
   }
-  const imaging::FrameBitmap& output = ConvertToOutput();
+  const imaging::FrameBitmap& output = output_.Publish();
   // The failed copy pushed the buffer error already; it is pushed again as the snapshot's own.
   if (buffer != nullptr && size != 0 && !CopyOut(output, topDown, buffer, size)) {
     return Fail(kErrBuffer);

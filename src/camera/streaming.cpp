@@ -6,19 +6,14 @@
 #include <cstring>
 
 #include "camera/camera.h"
+#include "imaging/field_weave.h"
 #include "device/protocol.h"
 #include "platform/clock.h"
 #include "platform/window_messages.h"
 
 namespace zelcnv::camera {
 
-namespace {
-
-// Rows of each field converted before their picture rows are copied out: a band of 16 picture
-// rows of 24-bit colour at 640 pixels stays within the first-level cache.
-constexpr int32_t kBandFieldRows = 8;
-
-}  // namespace
+namespace {}  // namespace
 
 bool CZelCam::SizeBitmaps(const ColourModeTraits& mode) {
   if (!output_.Create(imageWidth_, imageHeight_, static_cast<uint16_t>(mode.bitsPerPixel))) {
@@ -27,7 +22,7 @@ bool CZelCam::SizeBitmaps(const ColourModeTraits& mode) {
   if (mode.toShown != nullptr && !bitmaps_[kShownBitmap]->Create(imageWidth_, imageHeight_, 24)) {
     return false;
   }
-  return bitmaps_[kNativeBitmap]->Create(imageWidth_, imageHeight_, mode.nativeBits) != 0;
+  return true;
 }
 
 bool CZelCam::PrepareStream() {
@@ -165,7 +160,11 @@ void CZelCam::PreviewLoop() {
     // A buffer too small for the frame is left to DeliverFrame, which reports it.
     const imaging::FrameBitmap& back = output_.Back();
     uint8_t* const copyTo = callback_.BufferFor(int64_t{back.Stride()} * back.Height());
-    if (!TakeRingFrame(copyTo, callback_.TopDown() ? 1 : 0)) {
+    device::FieldRows rows;
+    const bool woven = device_->HeldRingFrame(&rows) == device::kStatusOk &&
+                       WeaveIntoOutput(rows, copyTo, callback_.TopDown());
+    device_->ReleaseRingFrame();
+    if (!woven) {
       errors_.Push(kErrCapture);
       callback_.Post(0, kErrCapture);
       continue;
@@ -177,52 +176,17 @@ void CZelCam::PreviewLoop() {
   }
 }
 
-bool CZelCam::TakeRingFrame(uint8_t* copyTo, int32_t topDown) {
-  device::FieldRows rows;
-  const device::LibStatus held = device_->HeldRingFrame(&rows);
-  if (held == device::kStatusNullPointer) return false;
+bool CZelCam::WeaveIntoOutput(const device::FieldRows& rows, uint8_t* copyTo, bool topDown) {
   const ColourModeTraits& mode = *StreamMode();
-  imaging::FrameBitmap& out = output_.Back();
-  // A picture sized for an earlier geometry is never written past.
-  const bool fits = held == device::kStatusOk && rows.width == out.Width() &&
-                    rows.height == out.Height() && rows.bytesPerSample * 8 == mode.nativeBits;
-  if (fits) {
-    // A band of picture rows at a time, both fields, then its copy for the application while
-    // the band is still in the cache: no second pass over the whole frame.
-    const int32_t height = rows.height;
-    const size_t stride = size_t(out.Stride());
-    // Picture row p is memory row height - 1 - p of the bottom-up picture.
-    auto memoryRow = [&](int32_t p) { return out.Bits() + stride * size_t(height - 1 - p); };
-    for (int32_t first = 0; first < rows.Rows(0); first += kBandFieldRows) {
-      const int32_t bandEnd = std::min(height, 2 * (first + kBandFieldRows));
-      if (mode.outputIsNative) {
-        const size_t rowBytes = size_t(rows.bytesPerSample) * size_t(rows.width);
-        for (int32_t p = 2 * first; p < bandEnd; ++p) {
-          std::memcpy(memoryRow(p), rows.Row(p), rowBytes);
-        }
-      } else {
-        // Each field's rows are every second row of the picture: the flipping kernel writes the
-        // band's last row of a field into the lowest memory row of its own.
-        for (int field = 0; field < 2; ++field) {
-          const int32_t count = std::min(kBandFieldRows, rows.Rows(field) - first);
-          if (count <= 0) continue;
-          const imaging::ConstPlane source{rows.Row(2 * first + field),
-                                           static_cast<int32_t>(rows.pitchBytes),
-                                           uint16_t(rows.bytesPerSample)};
-          const imaging::Plane dst{memoryRow(2 * (first + count - 1) + field), 2 * out.Stride(),
-                                   out.BytesPerPixel()};
-          mode.toOutput(dst, source, {0, 0, rows.width, count}, 0, 0);
-        }
-      }
-      if (copyTo == nullptr) continue;
-      for (int32_t p = 2 * first; p < bandEnd; ++p) {
-        const int32_t row = topDown != 0 ? p : height - 1 - p;
-        std::memcpy(copyTo + stride * size_t(row), memoryRow(p), stride);
-      }
-    }
-  }
-  device_->ReleaseRingFrame();
-  return fits;
+  // The kernels read samples of the mode's native size.
+  if (rows.bytesPerSample * 8 != mode.nativeBits) return false;
+  const imaging::InterlacedFrame frame{{rows.field[0], rows.field[1]},
+                                       rows.pitchBytes,
+                                       rows.width,
+                                       rows.height,
+                                       rows.bytesPerSample};
+  return imaging::WeaveFrame(frame, mode.outputIsNative ? nullptr : mode.toOutput, output_.Back(),
+                             copyTo, topDown);
 }
 
 void CZelCam::DeliverFrame(const imaging::FrameBitmap& output, bool copied) {
@@ -233,13 +197,6 @@ void CZelCam::DeliverFrame(const imaging::FrameBitmap& output, bool copied) {
     return;  // the failed copy was reported instead of the frame
   }
   callback_.Announce(output.Width(), output.Height(), StreamMode()->bitsPerPixel);
-}
-
-const imaging::FrameBitmap& CZelCam::ConvertToOutput() {
-  // Refused only where a picture has no pixels; the output picture then stays as it was.
-  static_cast<void>(output_.Back().ConvertFrom(StreamMode()->toOutput,
-                                               bitmaps_[kNativeBitmap].get(), nullptr, 0, 0));
-  return output_.Publish();
 }
 
 void CZelCam::DrawFrame(const imaging::FrameBitmap& output) {

@@ -69,7 +69,6 @@ LibStatus CZelCnvSdk::SetVideoTiming(int hTotal, int hStart, int hActive, int vT
   const int64_t frameSamples = int64_t{hTotal} * bufferLines;
   if (frameSamples > kMaxFrameSamples) return kStatusNoMemory;
 
-  interlaced_ = 1;
   FrameGeometry g;
   g.frameLeft = 0;
   g.frameTop = 0;

@@ -82,12 +82,6 @@ struct FieldRows {
   }
 };
 
-// Decode dispatch: the converter always decodes through its video decoder (YUV path).
-constexpr int kDecodeModeDefault = 1;
-constexpr int kDecodeModeDecoder = 3;
-// DecodeSingleFrame / DecodeRingFrame selector that asks for the raw active frame.
-constexpr int kSelectorCopyFrame = 1;
-
 class CVXMSdkLib {
  public:
   explicit CVXMSdkLib(int slotCount);
@@ -148,32 +142,14 @@ class CVXMSdkLib {
     return transferWorker_.CpuTimeNs(nanoseconds);
   }
 
-  // Decoding a raw frame (layout of the current geometry) into a picture.
-  // BGR24 of an inclusive region, rows alternating between the fields: kStatusOk,
-  // kStatusBadRegion or kStatusNullPointer.
-  [[nodiscard]] virtual LibStatus DecodeRegion(uint8_t* output, const uint8_t* raw, int colour,
-                                               int reserved, int left, int top, int right,
-                                               int bottom);
-  [[nodiscard]] virtual LibStatus DecodeFrame(uint8_t* output, const uint8_t* raw, int colour,
-                                              int reserved);
-  // The raw active frame, fields woven, frameWidth x bytes-per-sample per row.
-  virtual void CopyFrame(uint8_t* output, const uint8_t* raw);
-  // The single-frame buffer or the ring's read slot into `output`, which holds `capacity`
-  // bytes: a frame of the current geometry that does not fit is refused (kStatusBadRegion),
-  // nothing written.
-  [[nodiscard]] LibStatus DecodeSingleFrame(uint8_t* output, size_t capacity, int colour,
-                                            int reserved, int selector);
-  [[nodiscard]] LibStatus DecodeRingFrame(uint8_t* output, size_t capacity, int colour,
-                                          int reserved, int selector);
-  // Bytes a decode with `selector` writes for the current geometry and sample width.
-  size_t DecodedBytes(int selector) const;
-  // The picture rows of the slot the ring's reader holds (after PollFrame found a new frame), for
-  // a consumer that reads them in place instead of a woven copy: kStatusNullPointer when the
-  // reader holds no slot, kStatusBadRegion for a geometry without pixels. The slot stays the
-  // reader's, untouched by the transfer thread, until ReleaseRingFrame.
+  // The picture rows of the slot the ring's reader holds (after PollFrame found a new frame), read
+  // in place: kStatusNullPointer when the reader holds no slot, kStatusBadRegion for a geometry
+  // without pixels. The slot stays the reader's, untouched by the transfer thread, until
+  // ReleaseRingFrame.
   [[nodiscard]] LibStatus HeldRingFrame(FieldRows* rows) const;
-  // Done with the slot HeldRingFrame described (as DecodeRingFrame is when it has woven it).
   void ReleaseRingFrame() { ring_.ReleaseRead(); }
+  // The same for the frame the last ReadSingleFrame read.
+  [[nodiscard]] LibStatus HeldSingleFrame(FieldRows* rows) const;
 
   TransferBlock& Transfer() { return transfer_; }
   FrameRing& Ring() { return ring_; }
@@ -188,15 +164,12 @@ class CVXMSdkLib {
  protected:
   // Opens the current device path; null when it cannot be opened.
   platform::DeviceFile* OpenDevice() const;
-  LibStatus Dispatch(uint8_t* output, size_t capacity, const uint8_t* raw, int colour, int reserved,
-                     int selector);
   // The picture rows of `raw` under the current geometry and sample width.
   FieldRows RowsOf(const uint8_t* raw) const;
+  LibStatus RowsIn(const uint8_t* raw, FieldRows* rows) const;
 
   FrameGeometry geometry_;
-  int32_t interlaced_ = 0;
   int32_t twoByteSamples_ = 0;
-  int32_t decodeMode_ = kDecodeModeDefault;
 
  private:
   static void TransferThreadEntry(void* block);

@@ -43,12 +43,10 @@ CZelCnvSdk::CZelCnvSdk(int slotCount) : CVXMSdkLib(slotCount) {
 LibStatus CZelCnvSdk::Reset(int deviceIndex) {
   if (TransferRunning()) return kStatusAlreadyRunning;
   twoByteSamples_ = 0;
-  interlaced_ = 0;
   if (SelectDevice(deviceIndex) != kStatusOk) return kStatusBadDeviceIndex;
   SetSampleWidth(false);
   if (OpenedDevice device{OpenDevice()}) (void)SendSimpleRequest(device.get(), kRequestReset);
   LoadRegisterDefaults();
-  decodeMode_ = kDecodeModeDecoder;
   SetVideoFormat(0);
   return kStatusOk;
 }

@@ -2,7 +2,6 @@
 // decoded byte for byte as the device says they must look.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "ZelCnvSim.h"
 #include "device/protocol.h"
 #include "device/zel_cnv_sdk.h"
+#include "woven.h"
 #include "model/frame_stamp.h"
 #include "model/picture.h"
 
@@ -54,15 +54,12 @@ class DeviceLibrarySimTest : public ::testing::Test {
     return params;
   }
 
-  // Decodes with `decode`, reads the frame's stamp and compares with the device's picture.
-  void ExpectDevicePicture(const CZelCnvSdk& lib, const zelsim::PictureParams& params,
-                           const std::function<int(uint8_t*, size_t)>& decode,
+  // Weaves the rows the library names, reads the frame's stamp and compares with the device's
+  // picture.
+  void ExpectDevicePicture(const zelsim::PictureParams& params, const FieldRows& rows,
                            const std::string& what) {
-    const FrameGeometry& g = lib.Geometry();
-    std::vector<uint8_t> picture(static_cast<size_t>(g.frameWidth) * g.frameHeight *
-                                 params.bytesPerSample);
+    const std::vector<uint8_t> picture = Woven(rows);
     ASSERT_EQ(picture.size(), zelsim::ExpectedPictureBytes(params)) << what;
-    ASSERT_EQ(decode(picture.data(), picture.size()), kStatusOk) << what;
     uint32_t sequence = 0;
     ASSERT_TRUE(zelsim::ReadFrameStamp(picture.data(), params.bytesPerSample, &sequence)) << what;
     std::vector<uint8_t> expected(picture.size());
@@ -83,13 +80,9 @@ TEST_F(DeviceLibrarySimTest, SingleFramesMatchTheDevicePictureForEveryFormat) {
         const std::string what = std::string(standard.config) + " rate 0x" + std::to_string(rate) +
                                  " bytes " + std::to_string(b);
         ASSERT_EQ(lib.ReadSingleFrame(), kStatusOk) << what;
-        ExpectDevicePicture(
-            lib, params,
-            [&](uint8_t* out, size_t) {
-              lib.CopyFrame(out, lib.SingleFrameBuffer());
-              return kStatusOk;
-            },
-            what);
+        FieldRows rows;
+        ASSERT_EQ(lib.HeldSingleFrame(&rows), kStatusOk) << what;
+        ExpectDevicePicture(params, rows, what);
       }
     }
     ASSERT_EQ(ZelSim_Detach(2), 1);
@@ -112,12 +105,10 @@ TEST_F(DeviceLibrarySimTest, RingFramesMatchTheDevicePictureWhileStreaming) {
           int poll = lib.PollFrame();
           ASSERT_NE(poll, kPollTransferFailed) << what;
           if (poll != kPollNewFrame) continue;
-          ExpectDevicePicture(
-              lib, params,
-              [&](uint8_t* out, size_t capacity) {
-                return lib.DecodeRingFrame(out, capacity, 0, 0, kSelectorCopyFrame);
-              },
-              what);
+          FieldRows rows;
+          ASSERT_EQ(lib.HeldRingFrame(&rows), kStatusOk) << what;
+          ExpectDevicePicture(params, rows, what);
+          lib.ReleaseRingFrame();
           ++frames;
         }
         ASSERT_EQ(lib.StopTransfer(), kStatusOk) << what;

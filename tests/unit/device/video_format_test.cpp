@@ -113,9 +113,9 @@ TEST(VideoFormatTest, FailedAllocationLeavesNoHalfBuiltRing) {
     EXPECT_EQ(lib.SingleFrameBuffer(), nullptr) << succeeding;
     EXPECT_EQ(lib.StartTransfer(), kStatusNoMemory);
     EXPECT_EQ(lib.ReadSingleFrame(), kStatusNoDevice);
-    uint8_t out[16];
-    EXPECT_EQ(lib.DecodeRingFrame(out, sizeof out, 0, 0, kSelectorCopyFrame), kStatusNullPointer);
-    EXPECT_EQ(lib.DecodeSingleFrame(out, sizeof out, 0, 0, kSelectorCopyFrame), kStatusNullPointer);
+    FieldRows rows;
+    EXPECT_EQ(lib.HeldRingFrame(&rows), kStatusNullPointer);
+    EXPECT_EQ(lib.HeldSingleFrame(&rows), kStatusNullPointer);
   }
   EXPECT_EQ(lib.SetVideoTiming(864, 81, 720, 313, 16, 285), kStatusOk);
   EXPECT_TRUE(lib.Ring().Allocated());

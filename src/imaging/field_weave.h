@@ -1,0 +1,33 @@
+// The one road from a raw frame to a picture: the converter sends its two fields one after the
+// other, and the picture's even rows come from the first, its odd rows from the second. Stream
+// frames (from the ring) and single frames (a snapshot) both become the output picture here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "imaging/frame_bitmap.h"
+#include "imaging/kernels.h"
+
+namespace zelcnv::imaging {
+
+// Where a raw frame's picture lies: the first row of each field, `pitchBytes` from one row of a
+// field to its next. Rows are `width` samples of `bytesPerSample`.
+struct InterlacedFrame {
+  const uint8_t* field[2] = {nullptr, nullptr};
+  size_t pitchBytes = 0;
+  int32_t width = 0;
+  int32_t height = 0;  // picture rows, both fields together
+  int32_t bytesPerSample = 0;
+};
+
+// Makes `picture` (bottom row first in memory, as every FrameBitmap) from `frame`: each field's
+// rows through `kernel`, a flipping kernel that keeps the picture upright (null: the samples are
+// copied as they are); the caller vouches that the frame's samples are the kernel's. When `copyTo`
+// is not null it receives the picture too, top row first when `topDown`, a band at a time while the
+// band is still in the cache. False, writing nothing, when the frame is missing or not of the
+// picture's size and sample size.
+[[nodiscard]] bool WeaveFrame(const InterlacedFrame& frame, BlitKernel kernel, FrameBitmap& picture,
+                              uint8_t* copyTo, bool topDown);
+
+}  // namespace zelcnv::imaging
