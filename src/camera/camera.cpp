@@ -18,16 +18,12 @@ CZelCam::~CZelCam() {
   if (device_) StopStreaming();
   window_.Close();
   device_.reset();
-  for (auto& bitmap : bitmaps_) bitmap.reset();
 }
 
 int CZelCam::Initialize(WindowHandle appWindow) {
   device_.reset(new (std::nothrow) device::CZelCnvSdk(kRingSlots));
-  for (auto& bitmap : bitmaps_) bitmap.reset(new (std::nothrow) imaging::FrameBitmap);
   errors_.SetWindow(appWindow);  // before any check, so the error below reaches the window
-  window_.UseDisplayPicture(bitmaps_[kDisplayBitmap].get());
   bool complete = device_ != nullptr && callback_.Ready();
-  for (const auto& bitmap : bitmaps_) complete = complete && bitmap != nullptr;
   if (!complete) return Fail(kErrBuffer);
   LoadSettings();
   device_->SetSamplingClock(NormalRate());

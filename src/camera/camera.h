@@ -14,6 +14,7 @@
 
 #include "camera/call_turn.h"
 #include "camera/colour_modes.h"
+#include "camera/colour_picture.h"
 #include "camera/error_stack.h"
 #include "camera/frame_callback.h"
 #include "camera/output_pictures.h"
@@ -150,7 +151,6 @@ class CZelCam {
   // Copies the output picture into the application's buffer (unless the conversion `copied` it
   // already) and announces the frame. While the callback is held.
   void DeliverFrame(const imaging::FrameBitmap& output, bool copied);
-  void DrawFrame(const imaging::FrameBitmap& output);
 
   // The traits and output picture of the colour mode the stream was prepared for; null when there
   // is none.
@@ -177,10 +177,10 @@ class CZelCam {
   CallTurn turn_;
   ErrorStack errors_;
   std::unique_ptr<device::CZelCnvSdk> device_;
-  std::unique_ptr<imaging::FrameBitmap> bitmaps_[kBitmapCount];
   // Written by the preview thread while a stream runs, by a snapshot otherwise; read by copies
   // and saves on the application's thread.
   OutputPictures output_;
+  ColourPicture colour_;  // preview thread
 
   int32_t imageWidth_ = 640;
   int32_t imageHeight_ = 480;

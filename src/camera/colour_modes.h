@@ -1,6 +1,6 @@
 // What each colour mode does, in one table that every path reads: the native frame and the sample
-// width, the conversion into the output picture, what the preview window draws and how, how the
-// recorder makes its 24-bit frame, and what still images are written from.
+// width, the conversion into the output picture, the colour picture the preview window draws and
+// the recorder writes, and what still images are written from.
 #pragma once
 
 #include <cstdint>
@@ -14,22 +14,6 @@ enum ColourModeIndex : int { kMode8, kMode16, kMode24, kMode32, kMode48, kMode64
 constexpr int kColourModeCount = 6;
 constexpr int kDefaultColourMode = kMode24;
 
-// The camera object's working pictures besides its output pictures (output_pictures.h).
-enum BitmapIndex : int {
-  kShownBitmap,    // 24-bit colour the preview window shows, where the output picture is not
-  kDisplayBitmap,  // the window's client size, when frames are scaled into it
-  kBitmapCount,
-};
-
-// How the recorder turns the output picture into the file's 24-bit frame. Both hold their rows
-// bottom row first, as a positive biHeight declares, so the conversion keeps the row order.
-enum class RecordConversion {
-  kThroughColourTable,  // 8 bits: a device-context copy applies the grey colour table
-  kColourFromYuyv,      // 16 bits: the YUYV pairs converted to colour
-  kColour24,            // 24 and 32 bits: the first three bytes of each pixel
-  kColourFromWords,     // 48 and 64 bits: the high byte of each 16-bit channel
-};
-
 struct ColourModeTraits {
   int bitsPerPixel;  // of the output picture
   // The native frame: grey samples (8 bits, one-byte samples) or YUYV pairs (16 bits).
@@ -41,33 +25,30 @@ struct ColourModeTraits {
   // The output picture holds the native samples themselves, rows flipped: the stream weaves the
   // raw frame's fields straight into it.
   bool outputIsNative;
-  // The preview window shows the output picture itself (null), or the 24-bit colour picture
-  // (kShownBitmap) that this fills from it.
+  // The preview window and the recorder take the output picture itself (null), or the 24-bit
+  // colour picture (colour_picture.h) that this makes of it.
   imaging::BlitKernel toShown;
   // The window's own picture when the shown one is scaled to the client area.
   uint16_t displayBits;
   imaging::StretchKernel stretch;
-  RecordConversion record;
   // Still images are written from the output picture itself (null), or from the upright 24-bit
   // colour copy this makes of it; raw files always hold the output picture's own bytes.
   imaging::BlitKernel toStill;
 };
 
 constexpr ColourModeTraits kColourModes[kColourModeCount] = {
-    {8, 8, false, imaging::CopyGray8Flip, true, nullptr, 8, imaging::StretchGray8,
-     RecordConversion::kThroughColourTable, nullptr},
+    {8, 8, false, imaging::CopyGray8Flip, true, nullptr, 8, imaging::StretchGray8, nullptr},
     // The application receives the YUYV pairs; the window, stills and recordings show the
     // colour picture they carry.
     {16, 16, true, imaging::CopyYuv16Flip, true, imaging::YuyvToBgr24, 24, imaging::StretchColor24,
-     RecordConversion::kColourFromYuyv, imaging::YuyvToBgr24Flip},
-    {24, 16, true, imaging::YuyvToBgr24Flip, false, nullptr, 24, imaging::StretchColor24,
-     RecordConversion::kColour24, nullptr},
+     imaging::YuyvToBgr24Flip},
+    {24, 16, true, imaging::YuyvToBgr24Flip, false, nullptr, 24, imaging::StretchColor24, nullptr},
     {32, 16, true, imaging::YuyvToBgrx32Flip, false, imaging::CopyColor24, 24,
-     imaging::StretchColor24, RecordConversion::kColour24, nullptr},
+     imaging::StretchColor24, nullptr},
     {48, 16, true, imaging::YuyvToBgr48Flip, false, imaging::Color48ToColor24, 24,
-     imaging::StretchColor24, RecordConversion::kColourFromWords, nullptr},
+     imaging::StretchColor24, nullptr},
     {64, 16, true, imaging::YuyvToBgra64Flip, false, imaging::Color48ToColor24, 24,
-     imaging::StretchColor24, RecordConversion::kColourFromWords, nullptr},
+     imaging::StretchColor24, nullptr},
 };
 
 // The traits of colour mode `index`; null outside the table (a damaged stored setting).

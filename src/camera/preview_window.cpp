@@ -86,10 +86,9 @@ bool PreviewWindow::OnScreen() const {
 void PreviewWindow::FitDisplay(uint16_t bits) {
   void* window = window_.load();
   int32_t width = 0, height = 0;
-  if (window != nullptr && dc_.load() != nullptr && display_ != nullptr &&
-      platform::IsWindowOnScreen(window) && platform::GetClientSize(window, &width, &height) &&
-      width > 0 && height > 0) {
-    display_->Create(width, height, bits);
+  if (window != nullptr && dc_.load() != nullptr && platform::IsWindowOnScreen(window) &&
+      platform::GetClientSize(window, &width, &height) && width > 0 && height > 0) {
+    display_.Create(width, height, bits);
   }
 }
 
@@ -106,8 +105,7 @@ void PreviewWindow::Draw(const imaging::FrameBitmap& picture, uint16_t displayBi
     platform::StretchSurface(dc, 0, 0, width, height, picture.MemoryDc(), 0, 0, width, height);
     return;
   }
-  if (display_ == nullptr) return;
-  imaging::FrameBitmap& display = *display_;
+  imaging::FrameBitmap& display = display_;
   if (display.Width() != width || display.Height() != height ||
       display.BitsPerPixel() != displayBits) {
     display.Release();

@@ -21,10 +21,6 @@ class PreviewWindow {
   PreviewWindow(const PreviewWindow&) = delete;
   PreviewWindow& operator=(const PreviewWindow&) = delete;
 
-  // The picture frames are scaled into when they do not fit the client area 1:1 (one of the
-  // camera object's bitmaps).
-  void UseDisplayPicture(imaging::FrameBitmap* display) { display_ = display; }
-
   // Later windows are children of `parent` at (x, y), width x height; a null parent gives a
   // window of its own, centred. Fit: a child at the origin of the frame's size.
   void Place(void* parent, int32_t x, int32_t y, int32_t width, int32_t height);
@@ -56,7 +52,8 @@ class PreviewWindow {
   char className_[256] = {};
   std::atomic<void*> window_{nullptr};
   std::atomic<platform::SurfaceDc*> dc_{nullptr};
-  imaging::FrameBitmap* display_ = nullptr;
+  // The picture frames are scaled into when they do not fit the client area 1:1.
+  imaging::FrameBitmap display_;
 };
 
 }  // namespace zelcnv::camera

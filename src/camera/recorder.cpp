@@ -1,6 +1,8 @@
 // The recorder thread and the hand-over of frames to it.
 #include "camera/recorder.h"
 
+#include <cstring>
+
 #include "platform/clock.h"
 
 namespace zelcnv::camera {
@@ -12,21 +14,13 @@ constexpr uint64_t kRateScale = 100000;  // frames per second in hundredths, per
 
 }  // namespace
 
-void MakeRecordingFrame(const imaging::FrameBitmap& output, RecordConversion conversion,
-                        imaging::FrameBitmap* frame) {
-  switch (conversion) {
-    case RecordConversion::kThroughColourTable:
-      frame->BlitFrom(&output, nullptr, 0, 0);
-      break;
-    case RecordConversion::kColourFromYuyv:
-      static_cast<void>(frame->ConvertFrom(imaging::YuyvToBgr24, &output, nullptr, 0, 0));
-      break;
-    case RecordConversion::kColour24:
-      static_cast<void>(frame->ConvertFrom(imaging::CopyColor24, &output, nullptr, 0, 0));
-      break;
-    case RecordConversion::kColourFromWords:
-      static_cast<void>(frame->ConvertFrom(imaging::Color48ToColor24, &output, nullptr, 0, 0));
-      break;
+void MakeRecordingFrame(const imaging::FrameBitmap& colour, imaging::FrameBitmap* frame) {
+  if (colour.BitsPerPixel() == 24 && colour.Stride() == frame->Stride() &&
+      colour.Height() == frame->Height()) {
+    std::memcpy(frame->Bits(), colour.Bits(), size_t(colour.Stride()) * size_t(colour.Height()));
+  } else {
+    // Grey: a device-context copy applies the grey colour table.
+    frame->BlitFrom(&colour, nullptr, 0, 0);
   }
 }
 
@@ -61,9 +55,9 @@ void Recorder::Stop() {
   worker_.Stop();
 }
 
-void Recorder::Offer(const imaging::FrameBitmap& output, RecordConversion conversion) {
-  if (recording_.load() == 0 || frameReady_.load() != 0) return;
-  MakeRecordingFrame(output, conversion, &frame_);
+void Recorder::Offer(const imaging::FrameBitmap& colour) {
+  if (!WantsFrame()) return;
+  MakeRecordingFrame(colour, &frame_);
   frameReady_.store(1);
   worker_.Wake();
 }

@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cstdint>
 
-#include "camera/colour_modes.h"
 #include "camera/error_stack.h"
 #include "imaging/avi_recorder.h"
 #include "imaging/frame_bitmap.h"
@@ -15,11 +14,9 @@
 
 namespace zelcnv::camera {
 
-// The file's 24-bit frame of an output picture, in one pass with the rows kept in order (both
-// bottom row first). A copy is refused only where a picture has no pixels; `frame` then stays as
-// it was.
-void MakeRecordingFrame(const imaging::FrameBitmap& output, RecordConversion conversion,
-                        imaging::FrameBitmap* frame);
+// The file's 24-bit frame of a frame in 24-bit colour or 8-bit grey (colour_picture.h), rows
+// kept in order (both bottom row first): a copy, through the grey colour table for grey.
+void MakeRecordingFrame(const imaging::FrameBitmap& colour, imaging::FrameBitmap* frame);
 
 class Recorder {
  public:
@@ -40,10 +37,11 @@ class Recorder {
   // Ends the recorder thread, finishing its file with the frames written so far.
   void Stop();
 
-  // Preview thread, after each converted frame: hands `output` over as the file's 24-bit frame,
-  // rows bottom row first like the output picture's, unless no recording runs or the recorder
-  // has not taken the last frame yet.
-  void Offer(const imaging::FrameBitmap& output, RecordConversion conversion);
+  // Preview thread: whether a recording runs and the recorder has taken the last frame.
+  bool WantsFrame() const { return recording_.load() != 0 && frameReady_.load() == 0; }
+  // Preview thread, when WantsFrame: hands the frame over, `colour` being the frame in 24-bit
+  // colour or 8-bit grey (colour_picture.h), rows bottom row first as the file's.
+  void Offer(const imaging::FrameBitmap& colour);
 
   // The recorder thread's processor time so far (Worker::CpuTimeNs); false when none runs.
   bool ThreadCpuNs(uint64_t* nanoseconds) const { return worker_.CpuTimeNs(nanoseconds); }

@@ -19,16 +19,12 @@ bool CZelCam::SizeBitmaps(const ColourModeTraits& mode) {
   if (!output_.Create(imageWidth_, imageHeight_, static_cast<uint16_t>(mode.bitsPerPixel))) {
     return false;
   }
-  if (mode.toShown != nullptr && !bitmaps_[kShownBitmap]->Create(imageWidth_, imageHeight_, 24)) {
-    return false;
-  }
-  return true;
+  return colour_.Create(imageWidth_, imageHeight_, mode);
 }
 
 bool CZelCam::PrepareStream() {
   // An object whose initialisation ran out of memory has nothing to stream into.
   bool complete = callback_.Ready();
-  for (const auto& bitmap : bitmaps_) complete = complete && bitmap != nullptr;
   if (!complete) return Fail(kErrBuffer);
   if (!device_->IsPresent(device_->GetDeviceIndex())) return Fail(kErrNoDevice);
   device_->SetSamplingClock(NormalRate());
@@ -170,8 +166,12 @@ void CZelCam::PreviewLoop() {
       continue;
     }
     const imaging::FrameBitmap& output = output_.Publish();
-    recorder_.Offer(output, StreamMode()->record);
-    DrawFrame(output);
+    // The window and the recorder share one colour picture of the frame, made only for them.
+    colour_.NewFrame(output);
+    if (recorder_.WantsFrame()) recorder_.Offer(colour_.Get());
+    // Without a window that can be seen there is nothing to draw.
+    if (window_.OnScreen())
+      window_.Draw(colour_.Get(), StreamMode()->displayBits, StreamMode()->stretch);
     DeliverFrame(output, copyTo != nullptr);
   }
 }
@@ -197,20 +197,6 @@ void CZelCam::DeliverFrame(const imaging::FrameBitmap& output, bool copied) {
     return;  // the failed copy was reported instead of the frame
   }
   callback_.Announce(output.Width(), output.Height(), StreamMode()->bitsPerPixel);
-}
-
-void CZelCam::DrawFrame(const imaging::FrameBitmap& output) {
-  // Without a window that can be seen there is nothing to prepare a picture for.
-  if (!window_.OnScreen()) return;
-  const ColourModeTraits& mode = *StreamMode();
-  const imaging::FrameBitmap* shown = &output;
-  if (mode.toShown != nullptr) {
-    imaging::FrameBitmap& colour = *bitmaps_[kShownBitmap];
-    // Refused only where a picture has no pixels; the shown picture is drawn as it stands.
-    static_cast<void>(colour.ConvertFrom(mode.toShown, &output, nullptr, 0, 0));
-    shown = &colour;
-  }
-  window_.Draw(*shown, mode.displayBits, mode.stretch);
 }
 
 bool CZelCam::CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* destination,

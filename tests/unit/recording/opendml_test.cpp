@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "camera/colour_modes.h"
+#include "camera/colour_picture.h"
 #include "camera/recorder.h"
 #include "imaging/avi_recorder.h"
 #include "imaging/frame_bitmap.h"
@@ -118,7 +119,9 @@ class OpenDmlTest : public ::testing::Test {
     EXPECT_TRUE(output_.Create(kWidth, kHeight, uint16_t(mode.bitsPerPixel)));
     EXPECT_TRUE(output_.ConvertFrom(mode.toOutput, &native_, nullptr, 0, 0));
     EXPECT_TRUE(frame_.Create(kWidth, kHeight, 24));
-    camera::MakeRecordingFrame(output_, mode.record, &frame_);
+    EXPECT_TRUE(colour_.Create(kWidth, kHeight, mode));
+    colour_.NewFrame(output_);
+    camera::MakeRecordingFrame(colour_.Get(), &frame_);
     return frame_;
   }
 
@@ -138,6 +141,7 @@ class OpenDmlTest : public ::testing::Test {
   fs::path dir_ = fs::temp_directory_path() / ("zelcnv-odml-" + std::to_string(::getpid()));
   AviRecorder avi_;
   FrameBitmap native_, output_, frame_;
+  camera::ColourPicture colour_;
 };
 
 TEST_F(OpenDmlTest, ARecordingThatFitsKeepsTheClassicLayoutByteForByte) {

@@ -1,0 +1,29 @@
+// The per-frame colour picture.
+#include "camera/colour_picture.h"
+
+namespace zelcnv::camera {
+
+bool ColourPicture::Create(int32_t width, int32_t height, const ColourModeTraits& mode) {
+  toColour_ = mode.toShown;
+  output_ = nullptr;
+  made_ = false;
+  conversions_ = 0;
+  if (toColour_ == nullptr) {
+    picture_.Release();
+    return true;
+  }
+  return picture_.Create(width, height, 24) != 0;
+}
+
+const imaging::FrameBitmap& ColourPicture::Get() {
+  if (toColour_ == nullptr) return *output_;
+  if (!made_) {
+    // Refused only where a picture has no pixels; the colour picture then stays as it was.
+    static_cast<void>(picture_.ConvertFrom(toColour_, output_, nullptr, 0, 0));
+    made_ = true;
+    ++conversions_;
+  }
+  return picture_;
+}
+
+}  // namespace zelcnv::camera
