@@ -31,24 +31,25 @@ struct ColourModeTraits {
   // The window's own picture when the shown one is scaled to the client area.
   uint16_t displayBits;
   imaging::StretchKernel stretch;
-  // Still images are written from the output picture itself (null), or from the upright 24-bit
-  // colour copy this makes of it; raw files always hold the output picture's own bytes.
-  imaging::BlitKernel toStill;
+  // Still images are written from the colour picture (the output picture is not colour to a
+  // reader), or else from the output picture itself; raw files always hold the output picture's
+  // own bytes.
+  bool stillInColour;
 };
 
 constexpr ColourModeTraits kColourModes[kColourModeCount] = {
-    {8, 8, false, imaging::CopyGray8Flip, true, nullptr, 8, imaging::StretchGray8, nullptr},
+    {8, 8, false, imaging::CopyGray8Flip, true, nullptr, 8, imaging::StretchGray8, false},
     // The application receives the YUYV pairs; the window, stills and recordings show the
     // colour picture they carry.
     {16, 16, true, imaging::CopyYuv16Flip, true, imaging::YuyvToBgr24, 24, imaging::StretchColor24,
-     imaging::YuyvToBgr24Flip},
-    {24, 16, true, imaging::YuyvToBgr24Flip, false, nullptr, 24, imaging::StretchColor24, nullptr},
+     true},
+    {24, 16, true, imaging::YuyvToBgr24Flip, false, nullptr, 24, imaging::StretchColor24, false},
     {32, 16, true, imaging::YuyvToBgrx32Flip, false, imaging::CopyColor24, 24,
-     imaging::StretchColor24, nullptr},
+     imaging::StretchColor24, false},
     {48, 16, true, imaging::YuyvToBgr48Flip, false, imaging::Color48ToColor24, 24,
-     imaging::StretchColor24, nullptr},
+     imaging::StretchColor24, false},
     {64, 16, true, imaging::YuyvToBgra64Flip, false, imaging::Color48ToColor24, 24,
-     imaging::StretchColor24, nullptr},
+     imaging::StretchColor24, false},
 };
 
 // The traits of colour mode `index`; null outside the table (a damaged stored setting).

@@ -76,19 +76,18 @@ int CZelCam::SaveImage(const char* fileName, uint32_t fileType) {
   if (mode == nullptr) return Fail(kErrNotReady);
   const imaging::FrameBitmap* image = output_.Newest();
   if (fileName == nullptr || image == nullptr) return 0;
-  // The writers take the picture upright; their failures show only in the result. A mode whose
-  // pictures are not colour to a reader is saved as the colour picture it carries, except in raw
-  // files, which hold the picture's own bytes.
-  imaging::FrameBitmap upright;
-  if (mode->toStill != nullptr && fileType != imaging::kFileRaw) {
-    if (!upright.Create(image->Width(), image->Height(), 24) ||
-        !upright.ConvertFrom(mode->toStill, image, nullptr, 0, 0)) {
-      return 0;
-    }
-  } else if (!imaging::MakeUprightCopy(*image, &upright)) {
+  // The writers' failures show only in the result. A mode whose pictures are not colour to a
+  // reader is saved as the colour picture it carries, except in raw files, which hold the
+  // picture's own bytes.
+  if (!mode->stillInColour || fileType == imaging::kFileRaw) {
+    return imaging::SaveImageFile(fileName, image, fileType);
+  }
+  imaging::FrameBitmap colour;
+  if (!colour.Create(image->Width(), image->Height(), 24) ||
+      !colour.ConvertFrom(mode->toShown, image, nullptr, 0, 0)) {
     return 0;
   }
-  return imaging::SaveImageFile(fileName, &upright, fileType);
+  return imaging::SaveImageFile(fileName, &colour, fileType);
 }
 
 int CZelCam::SaveImageW(const char16_t* fileName, uint32_t fileType) {

@@ -14,126 +14,101 @@ constexpr uint16_t kBmpType = 0x4D42;  // "BM"
 constexpr uint32_t kFileHeaderBytes = 14;
 constexpr uint32_t kPaletteBytes = 256 * 4;
 
-PixelView ViewOf(const FrameBitmap& bitmap) {
+// The picture as FrameBitmap holds it: memory row 0 is the bottom row.
+PixelView BottomUp(const FrameBitmap& bitmap) {
   return {bitmap.Bits(), bitmap.Width(), bitmap.Height(), bitmap.Stride(), bitmap.BitsPerPixel()};
 }
 
-// A temporary shaped by `create` and filled from `source` through `kernel` over the whole picture.
-[[nodiscard]] bool Convert(FrameBitmap* target, BlitKernel kernel, const FrameBitmap& source) {
-  return target->ConvertFrom(kernel, &source, nullptr, 0, 0);
+// The same picture read top row first: the last memory row, and a negative stride.
+PixelView TopDown(const FrameBitmap& bitmap) {
+  const PixelView view = BottomUp(bitmap);
+  return {RowOf(view, view.height - 1), view.width, view.height, -view.stride, view.bitCount};
 }
 
-int SaveRaw(const FrameBitmap& copy, const char* fileName) {
+// `target`, shaped like `source` at `bits` per pixel, filled from it through `kernel` with the
+// rows kept in order.
+[[nodiscard]] bool Convert(FrameBitmap* target, uint16_t bits, BlitKernel kernel,
+                           const FrameBitmap& source) {
+  return target->Create(source.Width(), source.Height(), bits) != 0 &&
+         target->ConvertFrom(kernel, &source, nullptr, 0, 0);
+}
+
+// The picture's own bytes, top row first.
+int SaveRaw(const FrameBitmap& picture, const char* fileName) {
   OutputFile file;
   if (!file.Open(fileName)) return 0;
-  file.Write(copy.Bits(), size_t(copy.Stride()) * size_t(copy.Height()));
+  const PixelView view = TopDown(picture);
+  for (int32_t y = 0; y < view.height; ++y) file.Write(RowOf(view, y), size_t(picture.Stride()));
   return file.Close() ? 1 : 0;
 }
 
-int SaveJpeg(const FrameBitmap& copy, const char* fileName, int quality) {
-  switch (copy.BitsPerPixel()) {
+int SaveJpeg(const FrameBitmap& picture, const char* fileName, int quality) {
+  // The writer takes 8-bit grey or 24-bit colour, bottom row first as the picture holds it.
+  FrameBitmap colour;
+  switch (picture.BitsPerPixel()) {
     case 8:
-    case 24: {
-      // The writer reads bottom-up rows: the upright copy read from its last memory row up is
-      // exactly that, with no temporary.
-      const PixelView view = ViewOf(copy);
-      return WriteJpegFile(
-          fileName,
-          {RowOf(view, view.height - 1), view.width, view.height, -view.stride, view.bitCount},
-          quality, true);
-    }
-    case 16: {
-      FrameBitmap j;
-      if (!j.Create(copy.Width(), copy.Height(), 8) || !Convert(&j, Gray10ToGray8Flip, copy)) {
-        return 0;
-      }
-      return WriteJpegFile(fileName, ViewOf(j), quality, true);
-    }
-    case 32: {
-      // 24-bit colour: the fourth byte of each pixel is dropped.
-      FrameBitmap j;
-      if (!j.Create(copy.Width(), copy.Height(), 24) || !Convert(&j, CopyColor24Flip, copy)) {
-        return 0;
-      }
-      return WriteJpegFile(fileName, ViewOf(j), quality, true);
-    }
+    case 24:
+      return WriteJpegFile(fileName, BottomUp(picture), quality, true);
+    case 32:  // the fourth byte of each pixel is dropped
+      if (!Convert(&colour, 24, CopyColor24, picture)) return 0;
+      return WriteJpegFile(fileName, BottomUp(colour), quality, true);
     case 48:
-    case 64: {
-      // 24-bit colour from the high byte of each 16-bit channel, kept upright and read from the
-      // last memory row up.
-      FrameBitmap j;
-      if (!j.Create(copy.Width(), copy.Height(), 24) || !Convert(&j, Color48ToColor24, copy)) {
-        return 0;
-      }
-      const PixelView view = ViewOf(j);
-      return WriteJpegFile(
-          fileName,
-          {RowOf(view, view.height - 1), view.width, view.height, -view.stride, view.bitCount},
-          quality, true);
+    case 64:  // the high byte of each 16-bit channel
+      if (!Convert(&colour, 24, Color48ToColor24, picture)) return 0;
+      return WriteJpegFile(fileName, BottomUp(colour), quality, true);
+    default:
+      return 0;
+  }
+}
+
+int SavePng(const FrameBitmap& picture, const char* fileName) {
+  switch (picture.BitsPerPixel()) {
+    case 8:
+    case 24:
+    case 48:
+    case 64:  // 8-bit samples, and 16-bit colour channels, go as they are
+      return WritePngFile(fileName, TopDown(picture));
+    case 32: {
+      // The fourth byte is alpha to a PNG reader: 0 in the picture, opaque in the file.
+      FrameBitmap opaque;
+      if (!Convert(&opaque, 32, InvertAlpha32, picture)) return 0;
+      return WritePngFile(fileName, TopDown(opaque));
     }
     default:
       return 0;
   }
 }
 
-int SavePng(const FrameBitmap& copy, const char* fileName) {
-  BlitKernel kernel = nullptr;
-  switch (copy.BitsPerPixel() & 0xFFF8) {
-    case 16:
-      kernel = Gray12ToGray16;
-      break;
-    case 32:
-      kernel = InvertAlpha32;
-      break;
-    default:  // 8-bit samples, and 16-bit colour channels, go as they are
-      return WritePngFile(fileName, ViewOf(copy));
-  }
-  FrameBitmap converted;
-  if (!converted.CreateLike(&copy) || !Convert(&converted, kernel, copy)) return 0;
-  return WritePngFile(fileName, ViewOf(converted));
-}
-
-int SaveTiff(const FrameBitmap& copy, const char* fileName) {
-  FrameBitmap t;
-  if (!t.CreateLike(&copy)) return 0;
+int SaveTiff(const FrameBitmap& picture, const char* fileName) {
   int bitsPerSample, samples;
   BlitKernel kernel = nullptr;
-  switch (copy.BytesPerPixel()) {
-    case 1:
-      bitsPerSample = 8, samples = 1;
-      std::memcpy(t.Bits(), copy.Bits(), size_t(copy.Stride()) * size_t(copy.Height()));
-      break;
-    case 2:
-      bitsPerSample = 16, samples = 1, kernel = Gray12ToGray16;
-      break;
-    case 3:
+  switch (picture.BitsPerPixel()) {
+    case 8:
+      return WriteTiffFile(fileName, TopDown(picture), 8, 1);
+    case 24:
       bitsPerSample = 8, samples = 3, kernel = SwapColor24;
       break;
-    case 4:
-      // The fourth sample stays 0, as the new surface holds it.
+    case 32:
+      // The fourth sample stays 0, as the new picture holds it.
       bitsPerSample = 8, samples = 4, kernel = SwapColor24;
       break;
-    case 6:
+    case 48:
       bitsPerSample = 16, samples = 3, kernel = SwapColor48;
       break;
-    case 8:
+    case 64:
       bitsPerSample = 16, samples = 4, kernel = SwapColor64;
       break;
     default:
       return 0;  // no TIFF layout for this depth
   }
-  if (kernel != nullptr && !Convert(&t, kernel, copy)) return 0;
+  // Red first, as a TIFF file stores it.
+  FrameBitmap swapped;
+  if (!Convert(&swapped, uint16_t(picture.BitsPerPixel()), kernel, picture)) return 0;
   // The 64-bit pictures' fourth channel is opaque alpha; the 32-bit ones' fourth byte is 0.
-  return WriteTiffFile(fileName, ViewOf(t), bitsPerSample, samples, bitsPerSample == 16);
+  return WriteTiffFile(fileName, TopDown(swapped), bitsPerSample, samples, bitsPerSample == 16);
 }
 
 }  // namespace
-
-int MakeUprightCopy(const FrameBitmap& bitmap, FrameBitmap* copy) {
-  if (copy == nullptr || bitmap.Empty() || !copy->CreateLike(&bitmap)) return 0;
-  // Whole memory rows in reverse order: the picture's top row becomes memory row 0.
-  return Convert(copy, CopyRowsFlip, bitmap) ? 1 : 0;
-}
 
 int SaveBmp(const FrameBitmap& bitmap, const char* fileName) {
   if (bitmap.Empty()) return 0;
@@ -172,28 +147,23 @@ int SaveBmp(const FrameBitmap& bitmap, const char* fileName) {
   return file.Close() ? 1 : 0;
 }
 
-int SaveImageFile(const char* fileName, const FrameBitmap* copy, uint32_t code) {
-  if (copy == nullptr || code > kFileTiff) return 0;
-  if (copy->Empty()) return 0;
+int SaveImageFile(const char* fileName, const FrameBitmap* picture, uint32_t code) {
+  if (picture == nullptr || code > kFileTiff || picture->Empty()) return 0;
   switch (code) {
-    case kFileBmp: {
-      // Back to bottom-up rows, as a BMP file stores them.
-      FrameBitmap bottomUp;
-      if (!bottomUp.CreateLike(copy) || !Convert(&bottomUp, CopyRowsFlip, *copy)) return 0;
-      return SaveBmp(bottomUp, fileName);
-    }
+    case kFileBmp:
+      return SaveBmp(*picture, fileName);
     case kFileRaw:
-      return SaveRaw(*copy, fileName);
+      return SaveRaw(*picture, fileName);
     case kFileJpegBest:
-      return SaveJpeg(*copy, fileName, 100);
+      return SaveJpeg(*picture, fileName, 100);
     case kFileJpegMedium:
-      return SaveJpeg(*copy, fileName, 70);
+      return SaveJpeg(*picture, fileName, 70);
     case kFileJpegSmall:
-      return SaveJpeg(*copy, fileName, 20);
+      return SaveJpeg(*picture, fileName, 20);
     case kFilePng:
-      return SavePng(*copy, fileName);
+      return SavePng(*picture, fileName);
     default:
-      return SaveTiff(*copy, fileName);
+      return SaveTiff(*picture, fileName);
   }
 }
 

@@ -18,16 +18,14 @@ enum FileTypeCode : uint32_t {
   kFileTiff = 6,
 };
 
-// The picture-upright copy of a live bitmap: same header and geometry, memory row 0 holding the
-// top row of the picture. 1, or 0 when the source is empty or memory runs out.
-int MakeUprightCopy(const FrameBitmap& bitmap, FrameBitmap* copy);
-
-// Writes `copy` (an upright copy) as the format of `code`: 1, or 0 for a code above 6, an
-// unsupported depth, a file that cannot be written, or a library failure. 16-bit pictures are one
-// grey sample of up to 12 bits; 48- and 64-bit ones hold 16-bit colour channels over the whole
-// range (Widen16), which PNG and TIFF keep, JPEG narrows to their high bytes and BMP stores as
-// they are.
-int SaveImageFile(const char* fileName, const FrameBitmap* copy, uint32_t code);
+// Writes `picture` (bottom row first in memory, as every FrameBitmap) as the format of `code`: 1,
+// or 0 for a code above 6, a depth the format has no layout for (other than 8, 24, 32, 48 and 64
+// bits; raw and BMP files take any), a file that cannot be written, or a library failure. The
+// writers read the picture's rows in place, in the order each format stores them. 48- and 64-bit
+// pictures hold 16-bit colour channels over the whole range (Widen16), which PNG and TIFF keep,
+// JPEG narrows to their high bytes and BMP stores as they are. Raw files hold the picture's own
+// bytes, top row first.
+int SaveImageFile(const char* fileName, const FrameBitmap* picture, uint32_t code);
 
 // The bitmap as a BMP file with its own depth and header, rows as it holds them (bottom-up):
 // 1, or 0 when the file cannot be opened or written.

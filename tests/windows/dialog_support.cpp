@@ -60,10 +60,8 @@ bool Screenshot(HWND window, const char* name) {
   const char* dir = std::getenv("ZELCNV_SCREENSHOT_DIR");
   const std::string folder = dir != nullptr && *dir != '\0' ? dir : "screenshots";
   CreateDirectoryA(folder.c_str(), nullptr);
-  imaging::FrameBitmap upright;
-  if (!imaging::MakeUprightCopy(shot, &upright)) return false;
   const std::string path = folder + "\\" + name;
-  return imaging::SaveImageFile(path.c_str(), &upright, imaging::kFilePng) == 1;
+  return imaging::SaveImageFile(path.c_str(), &shot, imaging::kFilePng) == 1;
 }
 
 }  // namespace zelcnv::dialogtest
