@@ -75,14 +75,13 @@ void CopyYuv16FlipRows(ZELCNV_BLIT_ARGS) {
   CopyRowBytes(rows, 2 * static_cast<size_t>(rows.width));
 }
 
-template <bool kFlipped, Isa kIsa>
+template <Isa kIsa>
 void CopyColor24Fast(ZELCNV_BLIT_ARGS) {
-  const BlitKernel plain = kFlipped ? reference::CopyColor24Flip : reference::CopyColor24;
   const bool packed = dst.bytesPerPixel == 3 && src.bytesPerPixel == 3;
   const bool dropFourth = kIsa == Isa::kSsse3 && dst.bytesPerPixel == 3 && src.bytesPerPixel == 4;
-  if (!packed && !dropFourth) return plain(ZELCNV_BLIT_PASS);
+  if (!packed && !dropFourth) return reference::CopyColor24(ZELCNV_BLIT_PASS);
   if (!HasPixels(rect)) return;
-  const Rows rows = MakeRows(kFlipped, dst, src, rect, x, y);
+  const Rows rows = MakeRows(false, dst, src, rect, x, y);
   if (packed) {
     CopyRowBytes(rows, 3 * static_cast<size_t>(rows.width));
     return;
@@ -93,21 +92,6 @@ void CopyColor24Fast(ZELCNV_BLIT_ARGS) {
     const uint8_t* s = rows.src + i * rows.srcStep + 4 * static_cast<ptrdiff_t>(done);
     uint8_t* d = rows.dst + i * rows.dstStep + 3 * static_cast<ptrdiff_t>(done);
     for (int32_t j = done; j < rows.width; ++j, s += 4, d += 3) std::memcpy(d, s, 3);
-  }
-}
-
-void Gray16ToGray8Sse2(ZELCNV_BLIT_ARGS) {
-  if (dst.bytesPerPixel != 1 || src.bytesPerPixel != 2) {
-    return reference::Gray16ToGray8(ZELCNV_BLIT_PASS);
-  }
-  if (!HasPixels(rect)) return;
-  const Rows rows = MakeRows(false, dst, src, rect, x, y);
-  const int32_t done = simd::HighBytesRowsSse2(rows.src, rows.srcStep, rows.dst, rows.dstStep,
-                                               rows.count, rows.width);
-  for (int32_t i = 0; i < rows.count; ++i) {
-    const uint8_t* s = rows.src + i * rows.srcStep;
-    uint8_t* d = rows.dst + i * rows.dstStep;
-    for (int32_t j = done; j < rows.width; ++j) d[j] = s[2 * j + 1];
   }
 }
 
@@ -335,15 +319,8 @@ const BlitEntry kBlitEntries[] = {
        YuyvToWideFlipFast<Isa::kAvx512Vbmi, simd::Widening::kBgra64>, Needs::kYuyvSlotsHighRed}}},
     {CopyColor24,
      reference::CopyColor24,
-     {{"rows", Isa::kScalar, CopyColor24Fast<false, Isa::kScalar>, Needs::kNothing},
-      {"ssse3", Isa::kSsse3, CopyColor24Fast<false, Isa::kSsse3>, Needs::kNothing}}},
-    {CopyColor24Flip,
-     reference::CopyColor24Flip,
-     {{"rows", Isa::kScalar, CopyColor24Fast<true, Isa::kScalar>, Needs::kNothing},
-      {"ssse3", Isa::kSsse3, CopyColor24Fast<true, Isa::kSsse3>, Needs::kNothing}}},
-    {Gray16ToGray8,
-     reference::Gray16ToGray8,
-     {{"sse2", Isa::kSse2, Gray16ToGray8Sse2, Needs::kNothing}}},
+     {{"rows", Isa::kScalar, CopyColor24Fast<Isa::kScalar>, Needs::kNothing},
+      {"ssse3", Isa::kSsse3, CopyColor24Fast<Isa::kSsse3>, Needs::kNothing}}},
 };
 
 bool Runs(const BlitFast& fast) {
@@ -409,48 +386,17 @@ void YuyvToBgr48Flip(ZELCNV_BLIT_ARGS) {
 void YuyvToBgra64Flip(ZELCNV_BLIT_ARGS) {
   ChoiceFor<YuyvToBgra64Flip>().kernel(ZELCNV_BLIT_PASS);
 }
-// The reference already moves each row with one memcpy; there is nothing faster to do.
-void CopyRowsFlip(ZELCNV_BLIT_ARGS) {
-  reference::CopyRowsFlip(ZELCNV_BLIT_PASS);
-}
 void CopyColor24(ZELCNV_BLIT_ARGS) {
   ChoiceFor<CopyColor24>().kernel(ZELCNV_BLIT_PASS);
 }
-void CopyColor24Flip(ZELCNV_BLIT_ARGS) {
-  ChoiceFor<CopyColor24Flip>().kernel(ZELCNV_BLIT_PASS);
-}
-void Gray16ToGray8(ZELCNV_BLIT_ARGS) {
-  ChoiceFor<Gray16ToGray8>().kernel(ZELCNV_BLIT_PASS);
-}
-void Gray10ToGray8Flip(ZELCNV_BLIT_ARGS) {
-  reference::Gray10ToGray8Flip(ZELCNV_BLIT_PASS);
-}
 void Color48ToColor24(ZELCNV_BLIT_ARGS) {
   reference::Color48ToColor24(ZELCNV_BLIT_PASS);
-}
-void Color10ToColor24Flip(ZELCNV_BLIT_ARGS) {
-  reference::Color10ToColor24Flip(ZELCNV_BLIT_PASS);
 }
 void SwapColor24(ZELCNV_BLIT_ARGS) {
   reference::SwapColor24(ZELCNV_BLIT_PASS);
 }
 void InvertAlpha32(ZELCNV_BLIT_ARGS) {
   reference::InvertAlpha32(ZELCNV_BLIT_PASS);
-}
-void Gray12ToGray16(ZELCNV_BLIT_ARGS) {
-  reference::Gray12ToGray16(ZELCNV_BLIT_PASS);
-}
-void Color10ToColor48(ZELCNV_BLIT_ARGS) {
-  reference::Color10ToColor48(ZELCNV_BLIT_PASS);
-}
-void Color10ToColor64(ZELCNV_BLIT_ARGS) {
-  reference::Color10ToColor64(ZELCNV_BLIT_PASS);
-}
-void Color10ToColor48Swap(ZELCNV_BLIT_ARGS) {
-  reference::Color10ToColor48Swap(ZELCNV_BLIT_PASS);
-}
-void Color10ToColor64Swap(ZELCNV_BLIT_ARGS) {
-  reference::Color10ToColor64Swap(ZELCNV_BLIT_PASS);
 }
 void SwapColor48(ZELCNV_BLIT_ARGS) {
   reference::SwapColor48(ZELCNV_BLIT_PASS);

@@ -52,42 +52,31 @@ constexpr uint16_t Widen16(uint8_t value) {
 }
 constexpr uint16_t kOpaque16 = 0xFFFF;
 
-// The kernels check nothing and cannot fail. A rectangle without rows writes nothing, nor does
-// one without columns (except for CopyRowsFlip, which copies whole rows). The caller guarantees
-// that the source rectangle lies inside the source view's buffer, the destination area inside
-// the destination's, that each view's pixel size covers the bytes the kernel touches, and for a
-// stretch that the source size is positive and inside the source's buffer. For pictures that
-// caller is FrameBitmap: ConvertFrom clips to both bitmaps, StretchFrom refuses a destination
-// rectangle outside its own. "Flip" kernels write the rectangle's last source row into the first
-// destination row.
+// The kernels check nothing and cannot fail. A rectangle without rows or without columns writes
+// nothing. The caller guarantees that the source rectangle lies inside the source view's buffer,
+// the destination area inside the destination's, that each view's pixel size covers the bytes the
+// kernel touches, and for a stretch that the source size is positive and inside the source's
+// buffer. For pictures that caller is FrameBitmap: ConvertFrom clips to both bitmaps, StretchFrom
+// refuses a destination rectangle outside its own. "Flip" kernels write the rectangle's last
+// source row into the first destination row.
 //
 // These entry points take the fastest implementation this processor runs; each produces exactly
 // what the same-named function in `reference` produces.
-BlitKernelFn CopyGray8Flip;         // d[0] = s[0]
-BlitKernelFn CopyYuv16Flip;         // d[0..1] = s[0..1]; the source uses the destination's geometry
-BlitKernelFn YuyvToBgr24Flip;       // YUYV 4:2:2 to blue, green, red
-BlitKernelFn YuyvToBgr24;           // the same with rows kept in order
-BlitKernelFn YuyvToBgrx32Flip;      // the same colour, and a fourth byte of 0
-BlitKernelFn YuyvToBgr48Flip;       // the same colour as three 16-bit channels (Widen16)
-BlitKernelFn YuyvToBgra64Flip;      // as YuyvToBgr48Flip, and a fourth channel of 0xFFFF
-BlitKernelFn CopyRowsFlip;          // whole memory rows of min(stride) bytes
-BlitKernelFn CopyColor24;           // d[0..2] = s[0..2]
-BlitKernelFn CopyColor24Flip;       // d[0..2] = s[0..2]
-BlitKernelFn Gray16ToGray8;         // d[0] = s[1]
-BlitKernelFn Gray10ToGray8Flip;     // 10-bit sample >> 2, low 8 bits
-BlitKernelFn Color48ToColor24;      // high byte of each of three words
-BlitKernelFn Color10ToColor24Flip;  // three 10-bit words >> 2, low 8 bits
-BlitKernelFn SwapColor24;           // d[0..2] = s[2], s[1], s[0]
-BlitKernelFn InvertAlpha32;         // d[0..2] = s[0..2], d[3] = 255 - s[3]
-BlitKernelFn Gray12ToGray16;        // D[0] = S[0] << 4
-BlitKernelFn Color10ToColor48;      // D[k] = S[k] << 6
-BlitKernelFn Color10ToColor64;      // as Color10ToColor48, and D[3] = 0xFFFF
-BlitKernelFn Color10ToColor48Swap;  // D[0..2] = S[2], S[1], S[0], each << 6
-BlitKernelFn Color10ToColor64Swap;  // as Color10ToColor48Swap, and D[3] = 0xFFFF
-BlitKernelFn SwapColor48;           // D[0..2] = S[2], S[1], S[0]
-BlitKernelFn SwapColor64;           // as SwapColor48, and D[3] = 0xFFFF
-StretchKernelFn StretchGray8;       // byte 0 of the sampled pixel
-StretchKernelFn StretchColor24;     // bytes 0..2 of the sampled pixel
+BlitKernelFn CopyGray8Flip;      // d[0] = s[0]
+BlitKernelFn CopyYuv16Flip;      // d[0..1] = s[0..1]; the source uses the destination's geometry
+BlitKernelFn YuyvToBgr24Flip;    // YUYV 4:2:2 to blue, green, red
+BlitKernelFn YuyvToBgr24;        // the same with rows kept in order
+BlitKernelFn YuyvToBgrx32Flip;   // the same colour, and a fourth byte of 0
+BlitKernelFn YuyvToBgr48Flip;    // the same colour as three 16-bit channels (Widen16)
+BlitKernelFn YuyvToBgra64Flip;   // as YuyvToBgr48Flip, and a fourth channel of 0xFFFF
+BlitKernelFn CopyColor24;        // d[0..2] = s[0..2]
+BlitKernelFn Color48ToColor24;   // high byte of each of three words
+BlitKernelFn SwapColor24;        // d[0..2] = s[2], s[1], s[0]
+BlitKernelFn InvertAlpha32;      // d[0..2] = s[0..2], d[3] = 255 - s[3]
+BlitKernelFn SwapColor48;        // D[0..2] = S[2], S[1], S[0]
+BlitKernelFn SwapColor64;        // as SwapColor48, and D[3] = 0xFFFF
+StretchKernelFn StretchGray8;    // byte 0 of the sampled pixel
+StretchKernelFn StretchColor24;  // bytes 0..2 of the sampled pixel
 
 // The plain definitions: one scalar implementation each, written as the behaviour is defined.
 // Their output is the definition of every kernel's output.
@@ -99,20 +88,10 @@ BlitKernelFn YuyvToBgr24;
 BlitKernelFn YuyvToBgrx32Flip;
 BlitKernelFn YuyvToBgr48Flip;
 BlitKernelFn YuyvToBgra64Flip;
-BlitKernelFn CopyRowsFlip;
 BlitKernelFn CopyColor24;
-BlitKernelFn CopyColor24Flip;
-BlitKernelFn Gray16ToGray8;
-BlitKernelFn Gray10ToGray8Flip;
 BlitKernelFn Color48ToColor24;
-BlitKernelFn Color10ToColor24Flip;
 BlitKernelFn SwapColor24;
 BlitKernelFn InvertAlpha32;
-BlitKernelFn Gray12ToGray16;
-BlitKernelFn Color10ToColor48;
-BlitKernelFn Color10ToColor64;
-BlitKernelFn Color10ToColor48Swap;
-BlitKernelFn Color10ToColor64Swap;
 BlitKernelFn SwapColor48;
 BlitKernelFn SwapColor64;
 StretchKernelFn StretchGray8;

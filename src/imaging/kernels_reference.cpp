@@ -167,19 +167,6 @@ void YuyvToBgra64Flip(ZELCNV_BLIT_ARGS) {
   YuyvToColour<true, PutBgra64>(ZELCNV_WALK);
 }
 
-void CopyRowsFlip(ZELCNV_BLIT_ARGS) {
-  const int64_t height = RectHeight(rect);
-  const int32_t bytes = dst.stride < src.stride ? dst.stride : src.stride;
-  // A stride that is not positive has no row to copy.
-  if (bytes <= 0) return;
-  for (int32_t i = 0; i < height; ++i) {
-    std::memcpy(
-        dst.bits + PixelOffset(y + i, dst.stride, x, dst.bytesPerPixel),
-        src.bits + PixelOffset(SourceRow(true, rect, i), src.stride, rect.left, src.bytesPerPixel),
-        static_cast<size_t>(bytes));
-  }
-}
-
 void CopyColor24(ZELCNV_BLIT_ARGS) {
   Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
     d[0] = s[0];
@@ -188,35 +175,11 @@ void CopyColor24(ZELCNV_BLIT_ARGS) {
   });
 }
 
-void CopyColor24Flip(ZELCNV_BLIT_ARGS) {
-  Walk<true>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
-    d[0] = s[0];
-    d[1] = s[1];
-    d[2] = s[2];
-  });
-}
-
-void Gray16ToGray8(ZELCNV_BLIT_ARGS) {
-  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) { d[0] = s[1]; });
-}
-
-void Gray10ToGray8Flip(ZELCNV_BLIT_ARGS) {
-  Walk<true>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
-    d[0] = static_cast<uint8_t>((s[1] << 6) | (s[0] >> 2));
-  });
-}
-
 void Color48ToColor24(ZELCNV_BLIT_ARGS) {
   Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
     d[0] = s[1];
     d[1] = s[3];
     d[2] = s[5];
-  });
-}
-
-void Color10ToColor24Flip(ZELCNV_BLIT_ARGS) {
-  Walk<true>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
-    for (int k = 0; k < 3; ++k) d[k] = static_cast<uint8_t>((s[2 * k + 1] << 6) | (s[2 * k] >> 2));
   });
 }
 
@@ -234,36 +197,6 @@ void InvertAlpha32(ZELCNV_BLIT_ARGS) {
     d[1] = s[1];
     d[2] = s[2];
     d[3] = static_cast<uint8_t>(255 - s[3]);
-  });
-}
-
-void Gray12ToGray16(ZELCNV_BLIT_ARGS) {
-  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) { PutWord(d, 0, Word(s, 0) << 4); });
-}
-
-void Color10ToColor48(ZELCNV_BLIT_ARGS) {
-  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
-    for (int k = 0; k < 3; ++k) PutWord(d, k, Word(s, k) << 6);
-  });
-}
-
-void Color10ToColor64(ZELCNV_BLIT_ARGS) {
-  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
-    for (int k = 0; k < 3; ++k) PutWord(d, k, Word(s, k) << 6);
-    PutWord(d, 3, 0xFFFF);
-  });
-}
-
-void Color10ToColor48Swap(ZELCNV_BLIT_ARGS) {
-  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
-    for (int k = 0; k < 3; ++k) PutWord(d, k, Word(s, 2 - k) << 6);
-  });
-}
-
-void Color10ToColor64Swap(ZELCNV_BLIT_ARGS) {
-  Walk<false>(ZELCNV_WALK, [](uint8_t* d, const uint8_t* s) {
-    for (int k = 0; k < 3; ++k) PutWord(d, k, Word(s, 2 - k) << 6);
-    PutWord(d, 3, 0xFFFF);
   });
 }
 

@@ -29,10 +29,6 @@ int32_t YuyvToWideRowsAvx512Vbmi(const uint8_t* src, ptrdiff_t srcStep, uint8_t*
                                  ptrdiff_t dstStep, int32_t rows, int32_t pixels,
                                  Widening widening);
 
-// dst[i] = src[2 i + 1]: the high byte of each 16-bit sample.
-int32_t HighBytesRowsSse2(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
-                          int32_t rows, int32_t pixels);
-
 // The first three bytes of each four-byte pixel, packed.
 int32_t Color32To24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
                              int32_t rows, int32_t pixels);

@@ -176,9 +176,11 @@ TEST(FrameBitmapConvertFrom, CopiesTheTopLeftOfALargerSource) {
     ASSERT_EQ(RowMark(dst, 0, i), 240 + i);
     ASSERT_EQ(RowMark(dst, 319, i), 240 + i);
   }
-  // A flipped kernel reverses them: memory row 0 receives the source's top row.
-  EXPECT_TRUE(dst.ConvertFrom(CopyColor24Flip, &src, nullptr, 0, 0));
-  for (int i = 0; i < 240; ++i) ASSERT_EQ(RowMark(dst, 5, i), 479 - i);
+  // A flipped kernel reverses them: memory row 0 receives the source's top row. CopyGray8Flip
+  // moves byte 0 of each pixel, the low byte of the row mark, which differs from the unflipped
+  // copy's in every row.
+  EXPECT_TRUE(dst.ConvertFrom(CopyGray8Flip, &src, nullptr, 0, 0));
+  for (int i = 0; i < 240; ++i) ASSERT_EQ(Pixel(dst, 5, i)[0], static_cast<uint8_t>(479 - i));
 }
 
 TEST(FrameBitmapConvertFrom, ATallerSourceStaysUprightAlignedToTheTop) {
