@@ -39,7 +39,7 @@ void BM_TransferThreadFreeRunning(benchmark::State& state) {
     state.SkipWithError("simulator attach failed");
     return;
   }
-  if (lib.StartTransfer() != device::kStatusOk) {
+  if (lib.StartTransfer() != kStatusOk) {
     state.SkipWithError("the transfer did not start");
     return;
   }
@@ -68,7 +68,7 @@ void BM_SimulatorFrame(benchmark::State& state) {
   for (auto _ : state) {
     uint32_t moved = 0;
     if (device::PipeTransfer(handle, device::kVideoPipe, kFrameBytes, frame.data(), &moved, 1,
-                             true) != device::kTransferOk) {
+                             true) != kStatusOk) {
       state.SkipWithError("a frame transfer failed");
       break;
     }

@@ -138,8 +138,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   imaging::FrameBitmap picture;
   const bool sized =
       picture.Create(g.frameWidth, g.frameHeight, uint16_t(8 * lib.BytesPerSample())) != 0;
-  const auto weave = [&](device::LibStatus held, const device::FieldRows& rows) {
-    if (held != device::kStatusOk || !sized) return;
+  const auto weave = [&](Status held, const device::FieldRows& rows) {
+    if (held != kStatusOk || !sized) return;
     const imaging::InterlacedFrame frame{{rows.field[0], rows.field[1]},
                                          rows.pitchBytes,
                                          rows.width,
@@ -148,14 +148,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!imaging::WeaveFrame(frame, nullptr, picture, nullptr, false)) __builtin_trap();
   };
   device::FieldRows rows;
-  if (lib.ReadSingleFrame() == device::kStatusOk) weave(lib.HeldSingleFrame(&rows), rows);
-  if (lib.StartTransfer() == device::kStatusOk) {
+  if (lib.ReadSingleFrame() == kStatusOk) weave(lib.HeldSingleFrame(&rows), rows);
+  if (lib.StartTransfer() == kStatusOk) {
     // Until the transfer thread fails (an exhausted script fails every transfer) or a few
     // frames have come.
     for (int polls = 0, frames = 0; polls < 100000 && frames < 3; ++polls) {
       const int poll = lib.PollFrame();
-      if (poll == device::kPollTransferFailed || poll == device::kPollNotRunning) break;
-      if (poll != device::kPollNewFrame) continue;
+      if (poll == kStatusFrameFailed || poll == kStatusNotRunning) break;
+      if (poll != kStatusOk) continue;
       ++frames;
       weave(lib.HeldRingFrame(&rows), rows);
       lib.ReleaseRingFrame();

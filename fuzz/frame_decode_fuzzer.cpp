@@ -11,9 +11,9 @@
 #include "fuzz_input.h"
 #include "imaging/field_weave.h"
 
+using zelcnv::kStatusOk;
 using zelcnv::device::CZelCnvSdk;
 using zelcnv::device::FieldRows;
-using zelcnv::device::kStatusOk;
 namespace imaging = zelcnv::imaging;
 
 namespace {

@@ -132,6 +132,11 @@ class CZelCam {
     errors_.Push(code);
     return 0;
   }
+  // The same for a step that answers yes or no.
+  [[nodiscard]] bool Refuse(ErrorNumber code) {
+    errors_.Push(code);
+    return false;
+  }
   // The inner cause first, then the outer operation's number, which the application reads first.
   [[nodiscard]] int Fail(ErrorNumber inner, ErrorNumber outer) {
     errors_.Push(inner);
@@ -141,7 +146,7 @@ class CZelCam {
 
   // The state machine.
   [[nodiscard]] bool PrepareStream();
-  [[nodiscard]] bool SizeBitmaps(const ColourModeTraits& mode);
+  [[nodiscard]] bool SizePictures(const ColourModeTraits& mode);
   [[nodiscard]] bool StartStreaming();
   bool StopStreaming();
 

@@ -83,7 +83,7 @@ int CZelCam::SetDeviceNumber(int index) {
   // stream preparation programs the new device again.
   device_->SetSamplingClock(NormalRate());
   const int standard = device_->DetectVideoStandard();
-  if (device_->Reset(index) != device::kStatusOk) return Fail(kErrNoDevice);
+  if (device_->Reset(index) != kStatusOk) return Fail(kErrNoDevice);
   platform::SleepMs(kFormatSettleMs);
   device_->SetVideoFormat(FormatCode(standard));
   // Armed pictures were sized for the geometry before the change, which another device or
@@ -119,12 +119,12 @@ int CZelCam::EnumDeviceW(char16_t (*list)[256]) {
 }
 
 bool CZelCam::CheckNameRequest(int index, const void* buffer, int length) {
-  if (!device_) return Fail(kErrNotReady);
-  if (length < kMinNameChars || buffer == nullptr) return Fail(kErrParameter);
+  if (!device_) return Refuse(kErrNotReady);
+  if (length < kMinNameChars || buffer == nullptr) return Refuse(kErrParameter);
   if (index < 0 || index >= device::CVXMSdkLib::GetDeviceCount()) {
-    return Fail(kErrParameter);
+    return Refuse(kErrParameter);
   }
-  if (!device_->IsPresent(index)) return Fail(kErrNoDevice);
+  if (!device_->IsPresent(index)) return Refuse(kErrNoDevice);
   return true;
 }
 

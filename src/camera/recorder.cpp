@@ -24,8 +24,8 @@ void MakeRecordingFrame(const imaging::FrameBitmap& colour, imaging::FrameBitmap
   }
 }
 
-Recorder::StartResult Recorder::Start(const char* fileName, int32_t durationMs, int32_t width,
-                                      int32_t height, int bits) {
+Status Recorder::Start(const char* fileName, int32_t durationMs, int32_t width, int32_t height,
+                       int bits) {
   worker_.Stop();  // a recording that has ended leaves its thread to collect
   avi_.frameWidth = width;
   avi_.frameHeight = height;
@@ -33,21 +33,21 @@ Recorder::StartResult Recorder::Start(const char* fileName, int32_t durationMs, 
   avi_.rate = kInitialRate;
   avi_.frameCount = 0;
   avi_.plannedDurationMs = static_cast<uint32_t>(durationMs > 0 ? durationMs : 0);
-  if (avi_.BeginFile(fileName) != imaging::AviResult::kOk) return StartResult::kFileFailed;
+  if (avi_.BeginFile(fileName) != kStatusOk) return kStatusOpenFailed;
   if (!frame_.Create(width, height, 24)) {
     avi_.ResetRecorder();
-    return StartResult::kNoMemory;
+    return kStatusNoMemory;
   }
   startTime_ = 0;
   endTime_ = static_cast<uint32_t>(durationMs);
   frameReady_.store(0);
   if (!worker_.Start(&Recorder::ThreadEntry, this)) {
     avi_.ResetRecorder();
-    return StartResult::kThreadFailed;
+    return kStatusThreadFailed;
   }
   // The preview thread offers frames, and wakes the thread, once it sees this.
   recording_.store(1);
-  return StartResult::kStarted;
+  return kStatusOk;
 }
 
 void Recorder::Stop() {
@@ -75,8 +75,8 @@ void Recorder::Loop() {
       endTime_ += now;
       startTime_ = now;
     }
-    const imaging::AviResult added = avi_.AddFrame(frame_.Bits());
-    if (added != imaging::AviResult::kOk) {
+    const Status added = avi_.AddFrame(frame_.Bits());
+    if (added != kStatusOk) {
       // A full disk or file: keep what was written, readable, and say so. frameReady_ stays set,
       // so that the preview thread stays off the hand-over frame until a new recording.
       Finish(now);
@@ -100,7 +100,7 @@ void Recorder::Finish(uint32_t now) {
   const uint64_t rate =
       startTime_ != 0 && elapsed != 0 ? avi_.frameCount * kRateScale / elapsed : 0;
   avi_.rate = static_cast<uint32_t>(rate);
-  if (avi_.FinishFile() != imaging::AviResult::kOk) errors_.Push(kErrOperation);
+  if (avi_.FinishFile() != kStatusOk) errors_.Push(kErrOperation);
   avi_.rate = 0;
   avi_.frameCount = 0;
   startTime_ = 0;

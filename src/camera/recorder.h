@@ -20,8 +20,6 @@ void MakeRecordingFrame(const imaging::FrameBitmap& colour, imaging::FrameBitmap
 
 class Recorder {
  public:
-  enum class StartResult { kStarted, kFileFailed, kNoMemory, kThreadFailed };
-
   explicit Recorder(ErrorStack& errors) : errors_(errors) {}
   ~Recorder() { Stop(); }
   Recorder(const Recorder&) = delete;
@@ -30,8 +28,8 @@ class Recorder {
   // A recording of `durationMs` from output pictures of `width` x `height` x `bits`, into
   // `fileName`. A recorder whose recording has ended is collected first; call only when
   // !Recording().
-  [[nodiscard]] StartResult Start(const char* fileName, int32_t durationMs, int32_t width,
-                                  int32_t height, int bits);
+  [[nodiscard]] Status Start(const char* fileName, int32_t durationMs, int32_t width,
+                             int32_t height, int bits);
   // True from Start until the recording's time has passed, a frame failed, or Stop.
   bool Recording() const { return recording_.load() != 0; }
   // Ends the recorder thread, finishing its file with the frames written so far.

@@ -46,10 +46,9 @@ int CZelCam::SnapShot(void* buffer, int32_t size, int32_t topDown) {
   if (state == kStreamIdle && !PrepareStream()) return Fail(kErrNotReady);
   const uint32_t waitMs =
       kSnapShotFrameWaitMs + static_cast<uint32_t>(std::max(0, settings_.Get().waitTime));
-  if (device_->ReadSingleFrame(waitMs) != device::kStatusOk) return Fail(kErrCapture);
+  if (device_->ReadSingleFrame(waitMs) != kStatusOk) return Fail(kErrCapture);
   device::FieldRows rows;
-  if (device_->HeldSingleFrame(&rows) != device::kStatusOk ||
-      !WeaveIntoOutput(rows, nullptr, false)) {
+  if (device_->HeldSingleFrame(&rows) != kStatusOk || !WeaveIntoOutput(rows, nullptr, false)) {
     errors_.Push(kErrCapture);
     callback_.Post(0, kErrCapture);
     return 0;
@@ -80,14 +79,14 @@ int CZelCam::SaveImage(const char* fileName, uint32_t fileType) {
   // reader is saved as the colour picture it carries, except in raw files, which hold the
   // picture's own bytes.
   if (!mode->stillInColour || fileType == imaging::kFileRaw) {
-    return imaging::SaveImageFile(fileName, image, fileType);
+    return imaging::SaveImageFile(fileName, image, fileType) ? 1 : 0;
   }
   imaging::FrameBitmap colour;
   if (!colour.Create(image->Width(), image->Height(), 24) ||
       !colour.ConvertFrom(mode->toShown, image, nullptr, 0, 0)) {
     return 0;
   }
-  return imaging::SaveImageFile(fileName, &colour, fileType);
+  return imaging::SaveImageFile(fileName, &colour, fileType) ? 1 : 0;
 }
 
 int CZelCam::SaveImageW(const char16_t* fileName, uint32_t fileType) {
@@ -110,21 +109,18 @@ int CZelCam::Record(const char* fileName, int32_t durationMs, int32_t showWindow
     Close();
     return Fail(kErrOperation);
   }
-  switch (recorder_.Start(fileName, durationMs, output_.Width(), output_.Height(),
-                          output_.BitsPerPixel())) {
-    case Recorder::StartResult::kStarted:
-      return 1;
-    case Recorder::StartResult::kFileFailed:
-      Close();
-      return Fail(kErrOperation);
-    case Recorder::StartResult::kNoMemory:
-      Close();
-      return Fail(kErrBuffer, kErrOperation);
-    case Recorder::StartResult::kThreadFailed:
-      break;
-  }
+  const Status started = recorder_.Start(fileName, durationMs, output_.Width(), output_.Height(),
+                                         output_.BitsPerPixel());
+  if (started == kStatusOk) return 1;
   Close();
-  return Fail(kErrThread);
+  switch (started) {
+    case kStatusNoMemory:
+      return Fail(kErrBuffer, kErrOperation);
+    case kStatusThreadFailed:
+      return Fail(kErrThread);
+    default:  // the file could not be created
+      return Fail(kErrOperation);
+  }
 }
 
 int CZelCam::RecordW(const char16_t* fileName, int32_t durationMs, int32_t showWindow) {

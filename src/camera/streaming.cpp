@@ -15,7 +15,7 @@ namespace zelcnv::camera {
 
 namespace {}  // namespace
 
-bool CZelCam::SizeBitmaps(const ColourModeTraits& mode) {
+bool CZelCam::SizePictures(const ColourModeTraits& mode) {
   if (!output_.Create(imageWidth_, imageHeight_, static_cast<uint16_t>(mode.bitsPerPixel))) {
     return false;
   }
@@ -25,8 +25,8 @@ bool CZelCam::SizeBitmaps(const ColourModeTraits& mode) {
 bool CZelCam::PrepareStream() {
   // An object whose initialisation ran out of memory has nothing to stream into.
   bool complete = callback_.Ready();
-  if (!complete) return Fail(kErrBuffer);
-  if (!device_->IsPresent(device_->GetDeviceIndex())) return Fail(kErrNoDevice);
+  if (!complete) return Refuse(kErrBuffer);
+  if (!device_->IsPresent(device_->GetDeviceIndex())) return Refuse(kErrNoDevice);
   device_->SetSamplingClock(NormalRate());
   const int format = FormatCode(device_->DetectVideoStandard());
   device_->SetVideoFormat(format);
@@ -39,7 +39,7 @@ bool CZelCam::PrepareStream() {
   // A mode outside the table (a damaged stored setting) has no pictures to size.
   const int index = settings_.Get().colourMode;
   const ColourModeTraits* mode = ModeTraits(index);
-  if (mode == nullptr || !SizeBitmaps(*mode)) return Fail(kErrBuffer);
+  if (mode == nullptr || !SizePictures(*mode)) return Refuse(kErrBuffer);
   streamColourMode_.store(index);
   device_->SetSampleWidth(mode->twoByteSamples);
   ApplyPictureControls();
@@ -48,26 +48,26 @@ bool CZelCam::PrepareStream() {
 }
 
 bool CZelCam::StartStreaming() {
-  if (!device_) return Fail(kErrNotReady);
+  if (!device_) return Refuse(kErrNotReady);
   const int32_t state = streamState_.load();
   if (state == kStreamRunning) return true;
-  if (state == kStreamArmed) return Fail(kErrNotReady);
-  if (!PrepareStream()) return Fail(kErrNotReady);
+  if (state == kStreamArmed) return Refuse(kErrNotReady);
+  if (!PrepareStream()) return Refuse(kErrNotReady);
   device_->StopFrameWaits(false);
   if (!previewWorker_.Start(&CZelCam::PreviewThreadEntry, this)) {
     StopStreaming();
-    return Fail(kErrThread);
+    return Refuse(kErrThread);
   }
-  if (device_->StartTransfer() != device::kStatusOk) {
+  if (device_->StartTransfer() != kStatusOk) {
     StopStreaming();
-    return Fail(kErrDeviceIo);
+    return Refuse(kErrDeviceIo);
   }
   streamState_.store(kStreamRunning);
   return true;
 }
 
 bool CZelCam::StopStreaming() {
-  if (!device_) return Fail(kErrNotReady);
+  if (!device_) return Refuse(kErrNotReady);
   // Whatever the thread waits for (a frame, the interval between polls), it leaves at once.
   previewWorker_.RequestStop();
   device_->StopFrameWaits(true);
@@ -76,7 +76,7 @@ bool CZelCam::StopStreaming() {
   recorder_.Stop();
   if (streamState_.load() != kStreamIdle) {
     streamState_.store(kStreamIdle);
-    if (device_->StopTransfer() != device::kStatusOk) return Fail(kErrDeviceIo);
+    if (device_->StopTransfer() != kStatusOk) return Refuse(kErrDeviceIo);
   }
   return true;
 }
@@ -140,16 +140,16 @@ void CZelCam::PreviewLoop() {
     // thread starts before the transfer thread, and a poll from before that start must not be
     // taken for its end once the start has marked the stream running.
     const bool running = streamState_.load() == kStreamRunning;
-    const device::PollResult poll = device_->PollFrame();
-    const bool endedByItself = poll == device::kPollNotRunning && running;
-    if (poll == device::kPollTransferFailed || endedByItself) {
+    const Status poll = device_->PollFrame();
+    const bool endedByItself = poll == kStatusNotRunning && running;
+    if (poll == kStatusFrameFailed || endedByItself) {
       // On the stack before it is announced: a window procedure reading the error on the
       // notification finds it.
       errors_.Push(kErrTransferStopped);
       callback_.Post(0, kErrTransferStopped);
       break;
     }
-    if (poll != device::kPollNewFrame) continue;
+    if (poll != kStatusOk) continue;
     // The callback fields hold still from here until the frame is announced: the conversion
     // copies the frame into the application's buffer as it goes.
     const auto held = callback_.Hold();
@@ -157,7 +157,7 @@ void CZelCam::PreviewLoop() {
     const imaging::FrameBitmap& back = output_.Back();
     uint8_t* const copyTo = callback_.BufferFor(int64_t{back.Stride()} * back.Height());
     device::FieldRows rows;
-    const bool woven = device_->HeldRingFrame(&rows) == device::kStatusOk &&
+    const bool woven = device_->HeldRingFrame(&rows) == kStatusOk &&
                        WeaveIntoOutput(rows, copyTo, callback_.TopDown());
     device_->ReleaseRingFrame();
     if (!woven) {

@@ -18,18 +18,18 @@ FieldRows CVXMSdkLib::RowsOf(const uint8_t* raw) const {
   return rows;
 }
 
-LibStatus CVXMSdkLib::RowsIn(const uint8_t* raw, FieldRows* rows) const {
+Status CVXMSdkLib::RowsIn(const uint8_t* raw, FieldRows* rows) const {
   if (rows == nullptr || raw == nullptr) return kStatusNullPointer;
   if (geometry_.frameWidth <= 0 || geometry_.frameHeight <= 0) return kStatusBadRegion;
   *rows = RowsOf(raw);
   return kStatusOk;
 }
 
-LibStatus CVXMSdkLib::HeldRingFrame(FieldRows* rows) const {
+Status CVXMSdkLib::HeldRingFrame(FieldRows* rows) const {
   return RowsIn(ring_.ReadSlot(), rows);
 }
 
-LibStatus CVXMSdkLib::HeldSingleFrame(FieldRows* rows) const {
+Status CVXMSdkLib::HeldSingleFrame(FieldRows* rows) const {
   return RowsIn(frameBuffer_, rows);
 }
 

@@ -5,7 +5,7 @@
 
 namespace zelcnv::device {
 
-LibStatus FrameRing::Allocate(size_t slotBytes) {
+Status FrameRing::Allocate(size_t slotBytes) {
   Free();
   if (slotCount_ <= 0 || slotBytes == 0) return kStatusNoMemory;
   slots_ = new (std::nothrow) SlotMemory[slotCount_];

@@ -21,7 +21,7 @@ class FrameRing {
   FrameRing& operator=(const FrameRing&) = delete;
 
   // Every slot anew, `slotBytes` zero-filled bytes each; all or nothing.
-  [[nodiscard]] LibStatus Allocate(size_t slotBytes);
+  [[nodiscard]] Status Allocate(size_t slotBytes);
   void Free();
   bool Allocated() const { return slots_ != nullptr; }
   int SlotCount() const { return slotCount_; }

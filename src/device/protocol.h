@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "base/status.h"
+
 namespace zelcnv::device {
 
 // Pipes; the number travels as a 4-byte little-endian input buffer of every transfer.
@@ -28,29 +30,5 @@ constexpr uint8_t kRequestFrameSize = 0x09;    // bytes 1-4: samples per frame, 
 constexpr uint8_t kRequestSampleWidth = 0x0A;  // byte 1: 1 = two-byte samples
 constexpr uint8_t kRequestReadRegister = 0x0C;
 constexpr uint8_t kRequestPortLevel = 0x22;  // answer: bit 1 of byte 0
-
-// PipeTransfer results.
-enum TransferResult : int {
-  kTransferOk = 0,
-  kTransferFailed = -1,    // the driver failed the transfer
-  kTransferNoBuffer = -2,  // null data buffer
-  kTransferNoHandle = -3,  // no device handle
-};
-
-// Library status values (0 = success).
-enum LibStatus : int {
-  kStatusOk = 0,
-  kStatusNoSlots = 1,          // fewer than two ring slots
-  kStatusBadHorizontal = 3,    // refused horizontal timing
-  kStatusBadVertical = 4,      // refused vertical timing
-  kStatusBadRegion = 5,        // decode region outside the frame
-  kStatusNoMemory = 7,         // frame memory, event or thread could not be created
-  kStatusNoDevice = 10,        // device could not be opened / no handle
-  kStatusRequestFailed = 12,   // request or answer transfer failed or was short
-  kStatusNullPointer = 14,     // null output or raw frame
-  kStatusFrameFailed = 19,     // frame transfer failed or moved another length
-  kStatusAlreadyRunning = 21,  // transfer thread already running
-  kStatusBadDeviceIndex = 22,  // device index outside 0..7
-};
 
 }  // namespace zelcnv::device

@@ -23,7 +23,7 @@ void RunTransferLoop(TransferBlock& block) {
   request[0] = kRequestFrame;
   int32_t count = 0;
   uint32_t elapsed = 0;
-  LibStatus status = kStatusNoDevice;
+  Status status = kStatusNoDevice;
   FrameRing& ring = *block.ring;
 
   if (platform::DeviceFile* device = platform::OpenDeviceFile(block.devicePath)) {
@@ -36,12 +36,11 @@ void RunTransferLoop(TransferBlock& block) {
       // The frame request's own outcome does not matter: only the frame transfer decides.
       (void)PipeTransfer(device, kRequestPipe, kPacketSize, request, &moved, 0, false);
       moved = 0;
-      const TransferResult result =
-          PipeTransfer(device, kVideoPipe, block.transferLength, ring.WriteSlot(), &moved, 1,
-                       block.useAlternateCodes != 0);
+      const Status result = PipeTransfer(device, kVideoPipe, block.transferLength, ring.WriteSlot(),
+                                         &moved, 1, block.useAlternateCodes != 0);
       // A transfer the stop cut short is no frame and no failure.
       if (!block.worker->KeepGoing()) break;
-      if (result != kTransferOk || moved != length) status = kStatusFrameFailed;
+      if (result != kStatusOk || moved != length) status = kStatusFrameFailed;
       ++count;
       ring.Publish();  // a failed frame still advances the ring, as it does the count
       platform::SignalEvent(block.published);
@@ -66,7 +65,7 @@ void CVXMSdkLib::TransferThreadEntry(void* block) {
   RunTransferLoop(*static_cast<TransferBlock*>(block));
 }
 
-LibStatus CVXMSdkLib::StartTransfer() {
+Status CVXMSdkLib::StartTransfer() {
   if (transfer_.ended.load() == 0) return kStatusAlreadyRunning;
   ReleaseEndedThread();
   if (!ring_.Allocated() || geometry_.samplesPerFrame <= 0) return kStatusNoMemory;
@@ -94,7 +93,7 @@ void CVXMSdkLib::ReleaseEndedThread() {
   transferWorker_.Stop();
 }
 
-LibStatus CVXMSdkLib::StopTransfer() {
+Status CVXMSdkLib::StopTransfer() {
   if (transfer_.ended.load() == 1 && transfer_.failed.load() == 0) {
     // Never started, already stopped, or ended because the device could not be opened; the
     // thread of the last case is collected here so that it does not linger.
@@ -110,7 +109,7 @@ LibStatus CVXMSdkLib::StopTransfer() {
   ReleaseEndedThread();
   lastTransferTicks_ = transfer_.elapsedTicks.load();
   transfer_.failed.store(0);
-  return static_cast<LibStatus>(transfer_.status.load());
+  return static_cast<Status>(transfer_.status.load());
 }
 
 bool CVXMSdkLib::WaitTransferEnded(uint32_t timeoutMs) {
@@ -118,10 +117,10 @@ bool CVXMSdkLib::WaitTransferEnded(uint32_t timeoutMs) {
   return transferWorker_.WaitEnded(timeoutMs);
 }
 
-PollResult CVXMSdkLib::PollFrame() {
-  if (transfer_.failed.load() == 1) return kPollTransferFailed;
-  if (transfer_.ended.load() == 1) return kPollNotRunning;
-  return ring_.TakeNewest() ? kPollNewFrame : kPollNoNewFrame;
+Status CVXMSdkLib::PollFrame() {
+  if (transfer_.failed.load() == 1) return kStatusFrameFailed;
+  if (transfer_.ended.load() == 1) return kStatusNotRunning;
+  return ring_.TakeNewest() ? kStatusOk : kStatusNoNewFrame;
 }
 
 bool CVXMSdkLib::WaitFrame(uint32_t timeoutMs) {
@@ -141,7 +140,7 @@ void CVXMSdkLib::StopFrameWaits(bool stop) {
   if (stop) platform::SignalEvent(frameEvent_.load());
 }
 
-LibStatus CVXMSdkLib::ReadSingleFrame(uint32_t timeoutMs) {
+Status CVXMSdkLib::ReadSingleFrame(uint32_t timeoutMs) {
   const int32_t length = FrameBytes();
   // A handle opened on another device path is stale once the device number changed.
   if (singleFrameHandle_ != nullptr && std::strcmp(singleFramePath_, devicePath_) != 0) {
@@ -162,14 +161,14 @@ LibStatus CVXMSdkLib::ReadSingleFrame(uint32_t timeoutMs) {
                               ? timeoutMs
                               : (spent < timeoutMs ? timeoutMs - spent : 0);
     uint32_t moved = 0;
-    const TransferResult result = PipeTransfer(singleFrameHandle_, kVideoPipe, length, frameBuffer_,
-                                               &moved, 1, singleReadAlternate_ != 0, left);
-    if (result == kTransferOk && moved == static_cast<uint32_t>(length)) return kStatusOk;
+    const Status result = PipeTransfer(singleFrameHandle_, kVideoPipe, length, frameBuffer_, &moved,
+                                       1, singleReadAlternate_ != 0, left);
+    if (result == kStatusOk && moved == static_cast<uint32_t>(length)) return kStatusOk;
     // A failed handle (device unplugged) would fail every later read: reopen next time.
     platform::CloseDeviceFile(singleFrameHandle_);
     singleFrameHandle_ = nullptr;
     // A short frame came through a working handle: that is the converter's failure.
-    if (!kept || result == kTransferOk || platform::TickCountMs() - start >= timeoutMs) {
+    if (!kept || result == kStatusOk || platform::TickCountMs() - start >= timeoutMs) {
       return kStatusFrameFailed;
     }
   }

@@ -8,11 +8,10 @@
 
 namespace zelcnv::device {
 
-TransferResult PipeTransfer(DeviceFile* handle, uint32_t pipe, int32_t length, void* buffer,
-                            uint32_t* bytesMoved, int select, bool alternateCodes,
-                            uint32_t timeoutMs) {
-  if (buffer == nullptr) return kTransferNoBuffer;
-  if (handle == nullptr) return kTransferNoHandle;
+Status PipeTransfer(DeviceFile* handle, uint32_t pipe, int32_t length, void* buffer,
+                    uint32_t* bytesMoved, int select, bool alternateCodes, uint32_t timeoutMs) {
+  if (buffer == nullptr) return kStatusNullPointer;
+  if (handle == nullptr) return kStatusNoDevice;
   uint32_t code;
   if (alternateCodes) {
     code = select == 0 ? kAlternateCodeOutDirect : kAlternateCodeInDirect;
@@ -25,23 +24,22 @@ TransferResult PipeTransfer(DeviceFile* handle, uint32_t pipe, int32_t length, v
   bool ok = platform::ControlTransfer(handle, code, pipeBytes, sizeof pipeBytes, buffer,
                                       static_cast<uint32_t>(length), &moved, timeoutMs);
   if (bytesMoved != nullptr) *bytesMoved = moved;
-  return ok ? kTransferOk : kTransferFailed;
+  return ok ? kStatusOk : kStatusTransferFailed;
 }
 
 namespace {
 
-LibStatus ExchangePacket(DeviceFile* handle, uint32_t pipe, uint8_t* packet, int select) {
+Status ExchangePacket(DeviceFile* handle, uint32_t pipe, uint8_t* packet, int select) {
   if (handle == nullptr) return kStatusNoDevice;
   uint32_t moved = 0;
-  const TransferResult result =
-      PipeTransfer(handle, pipe, kPacketSize, packet, &moved, select, false);
-  if (result != kTransferOk || moved != kPacketSize) return kStatusRequestFailed;
+  const Status result = PipeTransfer(handle, pipe, kPacketSize, packet, &moved, select, false);
+  if (result != kStatusOk || moved != kPacketSize) return kStatusRequestFailed;
   return kStatusOk;
 }
 
 }  // namespace
 
-LibStatus SendRequest(DeviceFile* handle, const uint8_t* packet) {
+Status SendRequest(DeviceFile* handle, const uint8_t* packet) {
   // The driver only reads a request; the copy keeps the caller's packet const.
   uint8_t copy[kPacketSize];
   if (packet == nullptr) return kStatusRequestFailed;
@@ -49,13 +47,13 @@ LibStatus SendRequest(DeviceFile* handle, const uint8_t* packet) {
   return ExchangePacket(handle, kRequestPipe, copy, 1);
 }
 
-LibStatus ReadResponse(DeviceFile* handle, uint8_t* buffer) {
+Status ReadResponse(DeviceFile* handle, uint8_t* buffer) {
   if (buffer == nullptr) return kStatusRequestFailed;
   return ExchangePacket(handle, kResponsePipe, buffer, 0);
 }
 
-LibStatus SendSimpleRequest(DeviceFile* handle, uint8_t code, const uint8_t* parameters,
-                            int parameterLength) {
+Status SendSimpleRequest(DeviceFile* handle, uint8_t code, const uint8_t* parameters,
+                         int parameterLength) {
   uint8_t packet[kPacketSize] = {};  // unused bytes go out as zeros, never stale memory
   packet[0] = code;
   int length = std::min(parameterLength, kMaxPayload);
@@ -63,19 +61,19 @@ LibStatus SendSimpleRequest(DeviceFile* handle, uint8_t code, const uint8_t* par
   return SendRequest(handle, packet);
 }
 
-LibStatus SendFrameSizeRequest(DeviceFile* handle, uint32_t samplesPerFrame) {
+Status SendFrameSizeRequest(DeviceFile* handle, uint32_t samplesPerFrame) {
   const uint8_t size[4] = {
       static_cast<uint8_t>(samplesPerFrame), static_cast<uint8_t>(samplesPerFrame >> 8),
       static_cast<uint8_t>(samplesPerFrame >> 16), static_cast<uint8_t>(samplesPerFrame >> 24)};
   return SendSimpleRequest(handle, kRequestFrameSize, size, sizeof size);
 }
 
-LibStatus SendPayloadRequest(DeviceFile* handle, int length, const uint8_t* payload) {
+Status SendPayloadRequest(DeviceFile* handle, int length, const uint8_t* payload) {
   return SendSimpleRequest(handle, kRequestWriteRegister, payload, length);
 }
 
-LibStatus QueryRequest(DeviceFile* handle, const uint8_t* packet, uint8_t* out, int outLength) {
-  LibStatus status = SendRequest(handle, packet);
+Status QueryRequest(DeviceFile* handle, const uint8_t* packet, uint8_t* out, int outLength) {
+  Status status = SendRequest(handle, packet);
   if (status != kStatusOk) return status;
   // The first answer read primes the device's response; only the second one counts.
   uint8_t answer[kPacketSize] = {};
@@ -86,7 +84,7 @@ LibStatus QueryRequest(DeviceFile* handle, const uint8_t* packet, uint8_t* out, 
   return status;
 }
 
-LibStatus QueryIndexedRequest(DeviceFile* handle, uint8_t index, uint8_t* out, int outLength) {
+Status QueryIndexedRequest(DeviceFile* handle, uint8_t index, uint8_t* out, int outLength) {
   uint8_t packet[kPacketSize] = {};
   packet[0] = kRequestReadRegister;
   packet[1] = index;

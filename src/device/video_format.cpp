@@ -29,7 +29,7 @@ constexpr int64_t kMaxFrameSamples = int64_t{1} << 26;
 
 }  // namespace
 
-LibStatus CZelCnvSdk::SetVideoFormat(int mode) {
+Status CZelCnvSdk::SetVideoFormat(int mode) {
   const int nibble = mode & 0x0F;
   const int standard = nibble == 1 || nibble == 2 || nibble == 3 ? nibble : 0;
   const TimingRow* table;
@@ -54,8 +54,8 @@ LibStatus CZelCnvSdk::SetVideoFormat(int mode) {
   return kStatusOk;
 }
 
-LibStatus CZelCnvSdk::SetVideoTiming(int hTotal, int hStart, int hActive, int vTotal, int vStart,
-                                     int vActive) {
+Status CZelCnvSdk::SetVideoTiming(int hTotal, int hStart, int hActive, int vTotal, int vStart,
+                                  int vActive) {
   // A window starting before the line or running past it would read outside the frame buffer.
   if (hTotal < 1 || hActive < 1 || hActive > hTotal || hStart < 0 || hStart > hTotal - hActive) {
     return kStatusBadHorizontal;
@@ -84,7 +84,7 @@ LibStatus CZelCnvSdk::SetVideoTiming(int hTotal, int hStart, int hActive, int vT
   g.samplesPerFrame =
       static_cast<int32_t>((frameSamples + kSampleBlock - 1) / kSampleBlock * kSampleBlock);
   geometry_ = g;
-  const LibStatus status = AllocateFrameMemory(g.samplesPerFrame);
+  const Status status = AllocateFrameMemory(g.samplesPerFrame);
   if (status != kStatusOk) return status;
 
   if (platform::DeviceFile* device = OpenDevice()) {

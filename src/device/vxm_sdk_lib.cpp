@@ -35,7 +35,7 @@ bool CVXMSdkLib::IsPresent(int index) const {
   return index >= 0 && index < kDeviceCount && present_[index];
 }
 
-LibStatus CVXMSdkLib::SelectDevice(int index) {
+Status CVXMSdkLib::SelectDevice(int index) {
   if (index < 0 || index >= kDeviceCount) return kStatusBadDeviceIndex;
   deviceIndex_ = index;
   std::snprintf(devicePath_, sizeof devicePath_, "\\\\.\\%s-%d", baseName_, index);
@@ -53,7 +53,7 @@ void CVXMSdkLib::FreeFrameMemory() {
   ring_.Free();
 }
 
-LibStatus CVXMSdkLib::AllocateFrameMemory(int samplesPerFrame) {
+Status CVXMSdkLib::AllocateFrameMemory(int samplesPerFrame) {
   if (TransferRunning()) return kStatusAlreadyRunning;
   FreeFrameMemory();
   geometry_.samplesPerFrame = samplesPerFrame;

@@ -42,14 +42,6 @@ struct TransferBlock {
   platform::DeviceFile* device = nullptr;  // under deviceMutex
 };
 
-// PollFrame results.
-enum PollResult : int {
-  kPollNotRunning = 0,
-  kPollTransferFailed = 1,
-  kPollNoNewFrame = 2,
-  kPollNewFrame = 3,
-};
-
 // The frame geometry a timing row gives: where the picture lies in a raw frame.
 struct FrameGeometry {
   int32_t frameLeft = 0;
@@ -95,7 +87,7 @@ class CVXMSdkLib {
   void ProbeDevices();
   [[nodiscard]] bool IsPresent(int index) const;
   // Index 0..7 (else kStatusBadDeviceIndex); rebuilds the current device path.
-  LibStatus SelectDevice(int index);
+  Status SelectDevice(int index);
   int GetDeviceIndex() const { return deviceIndex_; }
   static int GetDeviceCount() { return kDeviceCount; }
   const char* DevicePath() const { return devicePath_; }
@@ -104,7 +96,7 @@ class CVXMSdkLib {
   // samples (each buffer 2 x samples bytes, zero-filled). All or nothing: on failure nothing is
   // left allocated (kStatusNoMemory). Refused with kStatusAlreadyRunning while the transfer
   // thread runs.
-  [[nodiscard]] LibStatus AllocateFrameMemory(int samplesPerFrame);
+  [[nodiscard]] Status AllocateFrameMemory(int samplesPerFrame);
   void FreeFrameMemory();
   int SamplesPerFrame() const { return geometry_.samplesPerFrame; }
   const FrameGeometry& Geometry() const { return geometry_; }
@@ -116,12 +108,15 @@ class CVXMSdkLib {
   int FrameBytes() const { return geometry_.samplesPerFrame * BytesPerSample(); }
 
   // Transfer control.
-  [[nodiscard]] LibStatus StartTransfer();
+  [[nodiscard]] Status StartTransfer();
   // Cancels the frame transfer in flight and returns once the thread has ended, whatever the
   // converter does: the thread's final status (kStatusOk when none had to be stopped; a transfer
   // cut short by the stop is not a failure).
-  LibStatus StopTransfer();
-  [[nodiscard]] PollResult PollFrame();
+  Status StopTransfer();
+  // The consumer's look at the ring: kStatusOk when it now holds the newest frame it had not
+  // taken, kStatusNoNewFrame, kStatusFrameFailed once the thread ended on a failed transfer, or
+  // kStatusNotRunning.
+  [[nodiscard]] Status PollFrame();
   // The consumer's wait for something to poll: returns once a frame it has not taken is
   // published, the transfer thread is not running (ended by itself, stopped or not started), or
   // frame waits are stopped; false when `timeoutMs` passed first. One consumer at a time.
@@ -132,7 +127,7 @@ class CVXMSdkLib {
   void StopFrameWaits(bool stop);
   // One frame into the single-frame buffer, waiting at most `timeoutMs` for it
   // (kStatusFrameFailed after that; the next read opens the device again).
-  [[nodiscard]] LibStatus ReadSingleFrame(uint32_t timeoutMs = platform::kWaitForever);
+  [[nodiscard]] Status ReadSingleFrame(uint32_t timeoutMs = platform::kWaitForever);
   bool TransferRunning() const { return transfer_.ended.load() == 0; }
   // Waits until the transfer thread has ended by itself (true) or `timeoutMs` passed.
   [[nodiscard]] bool WaitTransferEnded(uint32_t timeoutMs);
@@ -146,10 +141,10 @@ class CVXMSdkLib {
   // in place: kStatusNullPointer when the reader holds no slot, kStatusBadRegion for a geometry
   // without pixels. The slot stays the reader's, untouched by the transfer thread, until
   // ReleaseRingFrame.
-  [[nodiscard]] LibStatus HeldRingFrame(FieldRows* rows) const;
+  [[nodiscard]] Status HeldRingFrame(FieldRows* rows) const;
   void ReleaseRingFrame() { ring_.ReleaseRead(); }
   // The same for the frame the last ReadSingleFrame read.
-  [[nodiscard]] LibStatus HeldSingleFrame(FieldRows* rows) const;
+  [[nodiscard]] Status HeldSingleFrame(FieldRows* rows) const;
 
   TransferBlock& Transfer() { return transfer_; }
   FrameRing& Ring() { return ring_; }
@@ -166,7 +161,7 @@ class CVXMSdkLib {
   platform::DeviceFile* OpenDevice() const;
   // The picture rows of `raw` under the current geometry and sample width.
   FieldRows RowsOf(const uint8_t* raw) const;
-  LibStatus RowsIn(const uint8_t* raw, FieldRows* rows) const;
+  Status RowsIn(const uint8_t* raw, FieldRows* rows) const;
 
   FrameGeometry geometry_;
   int32_t twoByteSamples_ = 0;

@@ -40,7 +40,7 @@ CZelCnvSdk::CZelCnvSdk(int slotCount) : CVXMSdkLib(slotCount) {
   Reset(0);
 }
 
-LibStatus CZelCnvSdk::Reset(int deviceIndex) {
+Status CZelCnvSdk::Reset(int deviceIndex) {
   if (TransferRunning()) return kStatusAlreadyRunning;
   twoByteSamples_ = 0;
   if (SelectDevice(deviceIndex) != kStatusOk) return kStatusBadDeviceIndex;
@@ -62,7 +62,7 @@ bool CZelCnvSdk::ReadRegister(int reg, int* value) {
   const uint8_t address = static_cast<uint8_t>(reg);
   if (!registerTable_[address].readable) return false;
   uint8_t answer = 0;
-  LibStatus status = kStatusNoDevice;
+  Status status = kStatusNoDevice;
   if (OpenedDevice device{OpenDevice()}) {
     status = QueryIndexedRequest(device.get(), address, &answer, 1);
   }

@@ -37,7 +37,7 @@ class CZelCnvSdk : public CVXMSdkLib {
   explicit CZelCnvSdk(int slotCount);
 
   // kStatusOk, kStatusBadDeviceIndex or kStatusAlreadyRunning (the transfer thread runs).
-  LibStatus Reset(int deviceIndex);
+  Status Reset(int deviceIndex);
 
   // Register access on the low 8 bits of register and value, checked against the map first:
   // false when the map refuses it or the device does not answer (a failed read stores 0).
@@ -58,9 +58,9 @@ class CZelCnvSdk : public CVXMSdkLib {
   [[nodiscard]] bool QueryIoPort(int* level);
 
   // Video formats. SetVideoFormat keeps the previous format when the row is refused.
-  LibStatus SetVideoFormat(int mode);
-  [[nodiscard]] LibStatus SetVideoTiming(int hTotal, int hStart, int hActive, int vTotal,
-                                         int vStart, int vActive);
+  Status SetVideoFormat(int mode);
+  [[nodiscard]] Status SetVideoTiming(int hTotal, int hStart, int hActive, int vTotal, int vStart,
+                                      int vActive);
   void GetFrameRect(int* left, int* top, int* width, int* height, int* extra) const;
 
  private:

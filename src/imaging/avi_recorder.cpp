@@ -129,9 +129,9 @@ bool AviRecorder::WriteCode(const char code[4]) {
   return file_.Write(code, 4);
 }
 
-AviResult AviRecorder::BeginFile(const char* fileName) {
+Status AviRecorder::BeginFile(const char* fileName) {
   ResetRecorder();
-  if (!file_.Open(fileName)) return AviResult::kOpenFailed;
+  if (!file_.Open(fileName)) return kStatusOpenFailed;
   const uint32_t payload = FramePayload();
   const uint32_t chunk = payload + kChunkHeader;
   const uint32_t nominal = rate != 0 ? rate : kNominalFramesPerSecond;
@@ -167,7 +167,7 @@ AviResult AviRecorder::BeginFile(const char* fileName) {
     const uint64_t perPart = partLimit_ / (uint64_t{chunk} + kStdIndexEntry + kIndexEntryBytes);
     const uint64_t parts = (perPart != 0 ? (planned + perPart - 1) / perPart : 1) + 2;
     BeginOpenDml(static_cast<uint32_t>(parts < kMostParts ? parts : kMostParts));
-    return file_.Failed() ? AviResult::kWriteFailed : AviResult::kOk;
+    return file_.Failed() ? kStatusWriteFailed : kStatusOk;
   }
 
   std::vector<uint8_t> header;
@@ -179,12 +179,12 @@ AviResult AviRecorder::BeginFile(const char* fileName) {
   file_.Write(header.data(), header.size());
   riffSize_ = kFirstChunkOffset - 8;  // everything after the RIFF size field
   moviSize_ = 4;
-  return AviResult::kOk;
+  return kStatusOk;
 }
 
-AviResult AviRecorder::AddFrame(const uint8_t* pixels) {
-  if (!file_.IsOpen() || pixels == nullptr) return AviResult::kWriteFailed;
-  if (file_.Failed()) return AviResult::kWriteFailed;
+Status AviRecorder::AddFrame(const uint8_t* pixels) {
+  if (!file_.IsOpen() || pixels == nullptr) return kStatusWriteFailed;
+  if (file_.Failed()) return kStatusWriteFailed;
   if (openDml_) return AddOpenDmlFrame(pixels);
   const uint32_t payload = FramePayload();
   const uint64_t chunk = uint64_t{payload} + kChunkHeader;
@@ -192,25 +192,25 @@ AviResult AviRecorder::AddFrame(const uint8_t* pixels) {
   // index entry including this frame's.
   const uint64_t finished =
       8 + riffSize_ + chunk + kChunkHeader + kIndexEntryBytes * (frameIndex_.size() + 1);
-  if (finished > sizeLimit_) return AviResult::kFull;
+  if (finished > sizeLimit_) return kStatusFull;
   try {
     frameIndex_.push_back(
         {{'0', '0', 'd', 'b'}, kAviifKeyframe, static_cast<uint32_t>(moviSize_), payload});
   } catch (const std::bad_alloc&) {
-    return AviResult::kFull;
+    return kStatusFull;
   }
   const bool written = WriteCode("00db") && file_.WriteU32(payload) && file_.Write(pixels, payload);
   if (!written) {
     frameIndex_.pop_back();  // the chunk is incomplete: FinishFile cuts it off
-    return AviResult::kWriteFailed;
+    return kStatusWriteFailed;
   }
   riffSize_ += chunk;
   moviSize_ += chunk;
-  return AviResult::kOk;
+  return kStatusOk;
 }
 
-AviResult AviRecorder::FinishFile() {
-  if (!file_.IsOpen()) return AviResult::kWriteFailed;
+Status AviRecorder::FinishFile() {
+  if (!file_.IsOpen()) return kStatusWriteFailed;
   if (openDml_) return FinishOpenDml();
   // Only complete frames count, whatever the caller counted.
   const uint32_t frames =
@@ -237,7 +237,7 @@ AviResult AviRecorder::FinishFile() {
   file_.WriteU32(100000000u / measured);
   file_.Seek(kScaleOffset);
   file_.WriteU32(1000000000u / measured);
-  return file_.Close() ? AviResult::kOk : AviResult::kWriteFailed;
+  return file_.Close() ? kStatusOk : kStatusWriteFailed;
 }
 
 void AviRecorder::AppendHeaders(std::vector<uint8_t>& out, uint32_t hdrlBytes,
@@ -290,7 +290,7 @@ void AviRecorder::BeginOpenDml(uint32_t partsReserved) {
   position_ = header.size();
 }
 
-AviResult AviRecorder::AddOpenDmlFrame(const uint8_t* pixels) {
+Status AviRecorder::AddOpenDmlFrame(const uint8_t* pixels) {
   const uint32_t payload = FramePayload();
   const uint64_t chunk = uint64_t{payload} + kChunkHeader;
   // The part must still close within its limit: this frame and both its index entries.
@@ -301,26 +301,26 @@ AviResult AviRecorder::AddOpenDmlFrame(const uint8_t* pixels) {
   };
   if (!fits(partChunks_.size() + 1)) {
     // A frame no part holds, or no super index entry left for another part: the file is full.
-    if (partChunks_.empty() || parts_.size() + 2 > partsReserved_) return AviResult::kFull;
+    if (partChunks_.empty() || parts_.size() + 2 > partsReserved_) return kStatusFull;
     ClosePart();
     OpenNextPart();
-    if (file_.Failed()) return AviResult::kWriteFailed;
-    if (!fits(1)) return AviResult::kFull;
+    if (file_.Failed()) return kStatusWriteFailed;
+    if (!fits(1)) return kStatusFull;
   }
-  if (totalFrames_ == UINT32_MAX) return AviResult::kFull;
+  if (totalFrames_ == UINT32_MAX) return kStatusFull;
   try {
     partChunks_.push_back(position_);
   } catch (const std::bad_alloc&) {
-    return AviResult::kFull;
+    return kStatusFull;
   }
   const bool written = WriteCode("00db") && file_.WriteU32(payload) && file_.Write(pixels, payload);
   if (!written) {
     partChunks_.pop_back();  // the chunk is incomplete: the part's index overwrites it
-    return AviResult::kWriteFailed;
+    return kStatusWriteFailed;
   }
   position_ += chunk;
   ++totalFrames_;
-  return AviResult::kOk;
+  return kStatusOk;
 }
 
 void AviRecorder::ClosePart() {
@@ -384,7 +384,7 @@ void AviRecorder::OpenNextPart() {
   position_ += head.size();
 }
 
-AviResult AviRecorder::FinishOpenDml() {
+Status AviRecorder::FinishOpenDml() {
   if (!parts_.empty() && partChunks_.empty()) {
     // A part opened for a frame that was never written: it goes.
     position_ = partStart_;
@@ -431,7 +431,7 @@ AviResult AviRecorder::FinishOpenDml() {
   file_.WriteU32(100000000u / measured);
   file_.Seek(kScaleOffset);
   file_.WriteU32(1000000000u / measured);
-  return file_.Close() ? AviResult::kOk : AviResult::kWriteFailed;
+  return file_.Close() ? kStatusOk : kStatusWriteFailed;
 }
 
 }  // namespace zelcnv::imaging

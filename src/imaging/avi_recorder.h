@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/status.h"
 #include "imaging/output_file.h"
 
 namespace zelcnv::imaging {
@@ -72,14 +73,6 @@ static_assert(sizeof(MainAviHeader) == 56 && sizeof(AviStreamHeader) == 64 &&
               sizeof(AviBitmapHeader) == 40 && sizeof(AviIndexEntry) == 16);
 
 // Results of BeginFile, AddFrame and FinishFile.
-enum class AviResult {
-  kOk,
-  kOpenFailed,   // the file cannot be created
-  kFull,         // the frame would take a 32-bit size past its limit, or the file past the
-                 // parts its super index has room for: not added
-  kWriteFailed,  // a write failed (disk full, I/O error)
-};
-
 class AviRecorder {
  public:
   // Rate in hundredths of a frame per second used before a rate is measured, or when the
@@ -98,13 +91,13 @@ class AviRecorder {
   // Closes the file, empties the index (keeping its storage) and zeroes the headers and sizes.
   void ResetRecorder();
   // Opens `fileName` (truncating or creating it) and writes the headers.
-  [[nodiscard]] AviResult BeginFile(const char* fileName);
+  [[nodiscard]] Status BeginFile(const char* fileName);
   // Appends one frame: FramePayload() bytes from `pixels`, rows of 24-bit pixels padded to
   // 4 bytes, bottom row first (as the positive biHeight of the stream format says). The caller
   // adds 1 to frameCount after kOk.
-  [[nodiscard]] AviResult AddFrame(const uint8_t* pixels);
+  [[nodiscard]] Status AddFrame(const uint8_t* pixels);
   // Writes the index and patches sizes, counts and timing: kOk or kWriteFailed.
-  [[nodiscard]] AviResult FinishFile();
+  [[nodiscard]] Status FinishFile();
 
   bool Writing() const { return file_.IsOpen(); }
   // The bytes of one frame: rows of width x 3 bytes padded to 4, times the height.
@@ -135,12 +128,12 @@ class AviRecorder {
   // The frames the planned duration may bring, at the nominal rate with room to spare.
   uint64_t PlannedFrames() const;
   void BeginOpenDml(uint32_t partsPlanned);
-  [[nodiscard]] AviResult AddOpenDmlFrame(const uint8_t* pixels);
+  [[nodiscard]] Status AddOpenDmlFrame(const uint8_t* pixels);
   // Ends the current part: its ix00 (and for the first part, idx1), its sizes, its super index
   // entry. The file position is left at the part's end.
   void ClosePart();
   void OpenNextPart();
-  [[nodiscard]] AviResult FinishOpenDml();
+  [[nodiscard]] Status FinishOpenDml();
 
   // One super index entry per part: where its ix00 chunk lies, its size and its frames.
   struct PartEntry {

@@ -21,11 +21,11 @@ PixelRect WholeOf(const FrameBitmap& bitmap) {
 
 }  // namespace
 
-int FrameBitmap::Create(int32_t width, int32_t height, uint16_t bitCount) {
-  if (width <= 0 || height <= 0 || bitCount == 0) return 0;
+bool FrameBitmap::Create(int32_t width, int32_t height, uint16_t bitCount) {
+  if (width <= 0 || height <= 0 || bitCount == 0) return false;
   // The bit count is divided by 8 before the multiplication, truncating: 12 bits take one byte.
   const int64_t stride = (int64_t{width} * (bitCount / 8) + 3) & ~int64_t{3};
-  if (stride > INT32_MAX || stride * height > PTRDIFF_MAX) return 0;
+  if (stride > INT32_MAX || stride * height > PTRDIFF_MAX) return false;
   Release();
   platform::BitmapInfoHeader& h = header_.bmiHeader;
   h.biWidth = width;
@@ -40,9 +40,9 @@ int FrameBitmap::Create(int32_t width, int32_t height, uint16_t bitCount) {
   return CreateSurface(nullptr);
 }
 
-int FrameBitmap::CreateLike(const FrameBitmap* source) {
+bool FrameBitmap::CreateLike(const FrameBitmap* source) {
   if (source == nullptr || source->width_ <= 0 || source->height_ <= 0 || source->bitCount_ == 0) {
-    return 0;
+    return false;
   }
   // Taken before Release, which would clear them if the source is this bitmap.
   const platform::BitmapInfoHeader header = source->header_.bmiHeader;
@@ -58,7 +58,7 @@ int FrameBitmap::CreateLike(const FrameBitmap* source) {
   return CreateSurface(reference);
 }
 
-int FrameBitmap::CreateSurface(platform::SurfaceDc* reference) {
+bool FrameBitmap::CreateSurface(platform::SurfaceDc* reference) {
   if (header_.bmiHeader.biBitCount == 8) WriteGreyRamp(header_.bmiColors);
   section_ = platform::CreateDibSection(reference, header_, &bits_);
   if (section_ != nullptr) {
@@ -66,18 +66,18 @@ int FrameBitmap::CreateSurface(platform::SurfaceDc* reference) {
     if (memoryDc_ != nullptr) previousBitmap_ = platform::SelectDibSection(memoryDc_, section_);
     if (memoryDc_ == nullptr || previousBitmap_ == nullptr) {
       Release();
-      return 0;
+      return false;
     }
-    return 1;
+    return true;
   }
   // Depths no surface holds live in plain zeroed memory; kernels still reach them.
   const size_t bytes = static_cast<size_t>(stride_) * static_cast<size_t>(height_);
   bits_ = static_cast<uint8_t*>(std::calloc(bytes != 0 ? bytes : 1, 1));
   if (bits_ == nullptr) {
     Release();
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
 void FrameBitmap::Release() {
@@ -151,8 +151,8 @@ bool FrameBitmap::StretchFrom(StretchKernel kernel, const FrameBitmap* source,
   return true;
 }
 
-int FrameBitmap::ClipToBounds(const FrameBitmap& source, PixelRect* rect, int32_t* x,
-                              int32_t* y) const {
+bool FrameBitmap::ClipToBounds(const FrameBitmap& source, PixelRect* rect, int32_t* x,
+                               int32_t* y) const {
   const int64_t dw = width_, dh = height_, sw = source.width_, sh = source.height_;
   const int64_t l = rect->left, t = rect->top, r = rect->right, b = rect->bottom;
   const int64_t x0 = *x, y0 = *y;
@@ -160,7 +160,7 @@ int FrameBitmap::ClipToBounds(const FrameBitmap& source, PixelRect* rect, int32_
     *rect = {0, 0, 0, 0};
     *x = 0;
     *y = 0;
-    return 0;
+    return false;
   };
   // T: the destination area, in this bitmap's picture coordinates.
   int64_t tl = x0, tt = y0, tr = x0 + (r - l), tb = y0 + (b - t);
@@ -185,7 +185,7 @@ int FrameBitmap::ClipToBounds(const FrameBitmap& source, PixelRect* rect, int32_
   *y = static_cast<int32_t>(dh - tb);
   *rect = {static_cast<int32_t>(ul), static_cast<int32_t>(sh - ub), static_cast<int32_t>(ur),
            static_cast<int32_t>(sh - ut)};
-  return 1;
+  return true;
 }
 
 }  // namespace zelcnv::imaging

@@ -24,13 +24,13 @@ class FrameBitmap {
   void Reset() { Release(); }
 
   // A new zero-filled surface of `width` x `height` pixels at `bitCount` bits per pixel; 8-bit
-  // surfaces start with the grey ramp. Refuses (1 = made, 0 = not) a non-positive size, a zero
+  // surfaces start with the grey ramp. Refuses (false) a non-positive size, a zero
   // bit count, or a size whose bytes do not fit, keeping the old surface. Past that, a failure
   // leaves the bitmap empty. Depths no surface holds (48, 64, 12, ...) live in plain memory.
-  int Create(int32_t width, int32_t height, uint16_t bitCount);
-  // As Create, with the source's header and geometry (not its colour table). 0 when the source
+  bool Create(int32_t width, int32_t height, uint16_t bitCount);
+  // As Create, with the source's header and geometry (not its colour table). False when the source
   // is missing or empty.
-  int CreateLike(const FrameBitmap* source);
+  bool CreateLike(const FrameBitmap* source);
   // Frees the surface; harmless on an empty bitmap.
   void Release();
 
@@ -59,8 +59,9 @@ class FrameBitmap {
   // Turns a copy of the source's `rect` to (x, y), both in picture coordinates, into the kernels'
   // terms: `rect` becomes the source's memory rows (bottom exclusive) and columns, (x, y) the
   // destination column and memory row where the copy starts. Both rectangles shrink together, so
-  // each copied pixel keeps its place. 0 (and an empty rectangle at (0, 0)) when nothing is left.
-  int ClipToBounds(const FrameBitmap& source, PixelRect* rect, int32_t* x, int32_t* y) const;
+  // each copied pixel keeps its place. False (and an empty rectangle at (0, 0)) when nothing is
+  // left.
+  bool ClipToBounds(const FrameBitmap& source, PixelRect* rect, int32_t* x, int32_t* y) const;
 
   bool Empty() const { return width_ == 0 || height_ == 0; }
   int32_t Width() const { return width_; }
@@ -79,7 +80,7 @@ class FrameBitmap {
   const platform::BitmapInfo& Header() const { return header_; }
 
  private:
-  int CreateSurface(platform::SurfaceDc* reference);
+  bool CreateSurface(platform::SurfaceDc* reference);
 
   platform::BitmapInfo header_ = {};
   platform::SurfaceDc* memoryDc_ = nullptr;

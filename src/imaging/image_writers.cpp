@@ -46,15 +46,15 @@ void JpegQuiet(j_common_ptr, int) {}
 
 }  // namespace
 
-int WriteJpegFile(const char* fileName, const PixelView& picture, int quality, bool progressive) {
+bool WriteJpegFile(const char* fileName, const PixelView& picture, int quality, bool progressive) {
   if (fileName == nullptr || picture.rows == nullptr || picture.width <= 0 || picture.height <= 0 ||
       (picture.bitCount != 8 && picture.bitCount != 24)) {
-    return 0;
+    return false;
   }
   const int components = picture.bitCount / 8;
-  if (!RowsFit(picture, size_t(picture.width) * size_t(components))) return 0;
+  if (!RowsFit(picture, size_t(picture.width) * size_t(components))) return false;
   FILE* file = std::fopen(fileName, "wb");
-  if (file == nullptr) return 0;
+  if (file == nullptr) return false;
   // Everything the recovery path frees is set up before the recovery point.
   jpeg_compress_struct compressor;
   JpegErrors errors;
@@ -64,7 +64,7 @@ int WriteJpegFile(const char* fileName, const PixelView& picture, int quality, b
   if (setjmp(errors.recovery) != 0) {
     jpeg_destroy_compress(&compressor);
     std::fclose(file);
-    return 0;
+    return false;
   }
   jpeg_create_compress(&compressor);
   jpeg_stdio_dest(&compressor, file);
@@ -90,7 +90,7 @@ int WriteJpegFile(const char* fileName, const PixelView& picture, int quality, b
   jpeg_destroy_compress(&compressor);
   // A failed flush (a full disk) shows only here.
   const bool flushed = std::ferror(file) == 0;
-  return std::fclose(file) == 0 && flushed ? 1 : 0;
+  return std::fclose(file) == 0 && flushed;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -123,26 +123,26 @@ int PngColourType(int bitCount) {
 
 }  // namespace
 
-int WritePngFile(const char* fileName, const PixelView& picture) {
+bool WritePngFile(const char* fileName, const PixelView& picture) {
   if (fileName == nullptr || picture.rows == nullptr || picture.width <= 0 || picture.height <= 0) {
-    return 0;
+    return false;
   }
   const int colourType = PngColourType(picture.bitCount);
-  if (colourType < 0) return 0;
+  if (colourType < 0) return false;
   const size_t rowBytes = size_t(picture.width) * size_t(picture.bitCount / 8);
-  if (!RowsFit(picture, rowBytes)) return 0;
+  if (!RowsFit(picture, rowBytes)) return false;
   FILE* file = std::fopen(fileName, "wb");
-  if (file == nullptr) return 0;
+  if (file == nullptr) return false;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, nullptr);
   if (png == nullptr) {
     std::fclose(file);
-    return 0;
+    return false;
   }
   png_infop info = png_create_info_struct(png);
   if (info == nullptr) {
     png_destroy_write_struct(&png, nullptr);
     std::fclose(file);
-    return 0;
+    return false;
   }
   const bool sixteen = picture.bitCount == 16 || picture.bitCount == 48 || picture.bitCount == 64;
   png_bytep* volatile rows = nullptr;
@@ -152,7 +152,7 @@ int WritePngFile(const char* fileName, const PixelView& picture) {
     std::free(rows);
     std::free(swapped);
     std::fclose(file);
-    return 0;
+    return false;
   }
   png_init_io(png, file);
   png_set_IHDR(png, info, png_uint_32(picture.width), png_uint_32(picture.height), sixteen ? 16 : 8,
@@ -184,7 +184,7 @@ int WritePngFile(const char* fileName, const PixelView& picture) {
   std::free(rows);
   std::free(swapped);
   const bool flushed = std::ferror(file) == 0;
-  return std::fclose(file) == 0 && flushed ? 1 : 0;
+  return std::fclose(file) == 0 && flushed;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -196,12 +196,12 @@ void TiffQuiet(const char*, const char*, va_list) {}
 
 }  // namespace
 
-int WriteTiffFile(const char* fileName, const PixelView& picture, int bitsPerSample, int samples,
-                  bool fourthIsAlpha) {
+bool WriteTiffFile(const char* fileName, const PixelView& picture, int bitsPerSample, int samples,
+                   bool fourthIsAlpha) {
   if (fileName == nullptr || picture.rows == nullptr || picture.width <= 0 || picture.height <= 0 ||
       (bitsPerSample != 8 && bitsPerSample != 16) ||
       (samples != 1 && samples != 3 && samples != 4)) {
-    return 0;
+    return false;
   }
   // The library reports to the console by default; a failed save is reported by the result.
   static std::once_flag quiet;
@@ -210,9 +210,9 @@ int WriteTiffFile(const char* fileName, const PixelView& picture, int bitsPerSam
     TIFFSetWarningHandler(TiffQuiet);
   });
   const size_t packed = size_t(picture.width) * samples * (bitsPerSample / 8);
-  if (!RowsFit(picture, packed)) return 0;
+  if (!RowsFit(picture, packed)) return false;
   TIFF* tiff = TIFFOpen(fileName, "w");
-  if (tiff == nullptr) return 0;
+  if (tiff == nullptr) return false;
   TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(picture.width));
   TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(picture.height));
   TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
@@ -235,7 +235,7 @@ int WriteTiffFile(const char* fileName, const PixelView& picture, int bitsPerSam
     strip = static_cast<uint8_t*>(std::malloc(bytes));
     if (strip == nullptr) {
       TIFFClose(tiff);
-      return 0;
+      return false;
     }
     for (int32_t y = 0; y < picture.height; ++y) {
       std::memcpy(strip + size_t(y) * packed, RowOf(picture, y), packed);
@@ -248,7 +248,7 @@ int WriteTiffFile(const char* fileName, const PixelView& picture, int bitsPerSam
   const bool flushed = TIFFFlush(tiff) == 1;
   TIFFClose(tiff);
   std::free(strip);
-  return written > 0 && flushed ? 1 : 0;
+  return written > 0 && flushed;
 }
 
 }  // namespace zelcnv::imaging

@@ -28,19 +28,19 @@ int32_t BitmapStride(int32_t width, int bitCount);
 
 // JPEG of an 8-bit (grey) or 24-bit (blue, green, red) picture whose memory row 0 is the bottom
 // row; a negative stride describes a picture stored top row first. Progressive when asked, all
-// tables written. 1, or 0 on failure.
-int WriteJpegFile(const char* fileName, const PixelView& picture, int quality, bool progressive);
+// tables written. False on failure.
+bool WriteJpegFile(const char* fileName, const PixelView& picture, int quality, bool progressive);
 
 // PNG of a picture whose memory row 0 is the top row: 8 or 16 bits grey, 24 or 48 bits colour,
 // 32 or 64 bits colour with alpha, channels stored blue, green, red; 16-bit samples are
-// little-endian in memory. 1, or 0 on failure.
-int WritePngFile(const char* fileName, const PixelView& picture);
+// little-endian in memory. False on failure.
+bool WritePngFile(const char* fileName, const PixelView& picture);
 
 // One uncompressed TIFF strip of a picture whose memory row 0 is the top row and whose pixels
 // are already in file order (red first, 16-bit samples as the library expects); rows are
 // written packed. `bitsPerSample` 8 or 16, `samples` 1, 3 or 4; a fourth sample is tagged as
-// alpha when `fourthIsAlpha`, otherwise as data without a meaning. 1, or 0 on failure.
-int WriteTiffFile(const char* fileName, const PixelView& picture, int bitsPerSample, int samples,
-                  bool fourthIsAlpha = false);
+// alpha when `fourthIsAlpha`, otherwise as data without a meaning. False on failure.
+bool WriteTiffFile(const char* fileName, const PixelView& picture, int bitsPerSample, int samples,
+                   bool fourthIsAlpha = false);
 
 }  // namespace zelcnv::imaging

@@ -34,15 +34,15 @@ PixelView TopDown(const FrameBitmap& bitmap) {
 }
 
 // The picture's own bytes, top row first.
-int SaveRaw(const FrameBitmap& picture, const char* fileName) {
+bool SaveRaw(const FrameBitmap& picture, const char* fileName) {
   OutputFile file;
-  if (!file.Open(fileName)) return 0;
+  if (!file.Open(fileName)) return false;
   const PixelView view = TopDown(picture);
   for (int32_t y = 0; y < view.height; ++y) file.Write(RowOf(view, y), size_t(picture.Stride()));
-  return file.Close() ? 1 : 0;
+  return file.Close();
 }
 
-int SaveJpeg(const FrameBitmap& picture, const char* fileName, int quality) {
+bool SaveJpeg(const FrameBitmap& picture, const char* fileName, int quality) {
   // The writer takes 8-bit grey or 24-bit colour, bottom row first as the picture holds it.
   FrameBitmap colour;
   switch (picture.BitsPerPixel()) {
@@ -50,18 +50,18 @@ int SaveJpeg(const FrameBitmap& picture, const char* fileName, int quality) {
     case 24:
       return WriteJpegFile(fileName, BottomUp(picture), quality, true);
     case 32:  // the fourth byte of each pixel is dropped
-      if (!Convert(&colour, 24, CopyColor24, picture)) return 0;
+      if (!Convert(&colour, 24, CopyColor24, picture)) return false;
       return WriteJpegFile(fileName, BottomUp(colour), quality, true);
     case 48:
     case 64:  // the high byte of each 16-bit channel
-      if (!Convert(&colour, 24, Color48ToColor24, picture)) return 0;
+      if (!Convert(&colour, 24, Color48ToColor24, picture)) return false;
       return WriteJpegFile(fileName, BottomUp(colour), quality, true);
     default:
-      return 0;
+      return false;
   }
 }
 
-int SavePng(const FrameBitmap& picture, const char* fileName) {
+bool SavePng(const FrameBitmap& picture, const char* fileName) {
   switch (picture.BitsPerPixel()) {
     case 8:
     case 24:
@@ -71,15 +71,15 @@ int SavePng(const FrameBitmap& picture, const char* fileName) {
     case 32: {
       // The fourth byte is alpha to a PNG reader: 0 in the picture, opaque in the file.
       FrameBitmap opaque;
-      if (!Convert(&opaque, 32, InvertAlpha32, picture)) return 0;
+      if (!Convert(&opaque, 32, InvertAlpha32, picture)) return false;
       return WritePngFile(fileName, TopDown(opaque));
     }
     default:
-      return 0;
+      return false;
   }
 }
 
-int SaveTiff(const FrameBitmap& picture, const char* fileName) {
+bool SaveTiff(const FrameBitmap& picture, const char* fileName) {
   int bitsPerSample, samples;
   BlitKernel kernel = nullptr;
   switch (picture.BitsPerPixel()) {
@@ -99,29 +99,29 @@ int SaveTiff(const FrameBitmap& picture, const char* fileName) {
       bitsPerSample = 16, samples = 4, kernel = SwapColor64;
       break;
     default:
-      return 0;  // no TIFF layout for this depth
+      return false;  // no TIFF layout for this depth
   }
   // Red first, as a TIFF file stores it.
   FrameBitmap swapped;
-  if (!Convert(&swapped, uint16_t(picture.BitsPerPixel()), kernel, picture)) return 0;
+  if (!Convert(&swapped, uint16_t(picture.BitsPerPixel()), kernel, picture)) return false;
   // The 64-bit pictures' fourth channel is opaque alpha; the 32-bit ones' fourth byte is 0.
   return WriteTiffFile(fileName, TopDown(swapped), bitsPerSample, samples, bitsPerSample == 16);
 }
 
 }  // namespace
 
-int SaveBmp(const FrameBitmap& bitmap, const char* fileName) {
-  if (bitmap.Empty()) return 0;
+bool SaveBmp(const FrameBitmap& bitmap, const char* fileName) {
+  if (bitmap.Empty()) return false;
   const int bits = bitmap.BitsPerPixel();
   const uint32_t offBits =
       kFileHeaderBytes + platform::kBitmapInfoHeaderSize + (bits <= 8 ? kPaletteBytes : 0);
   // The file's sizes are 32-bit: a picture whose file would not fit is refused.
   const uint64_t pixelBytes = uint64_t(bitmap.Stride()) * uint64_t(bitmap.Height());
-  if (pixelBytes > UINT32_MAX - offBits) return 0;
+  if (pixelBytes > UINT32_MAX - offBits) return false;
   uint8_t fileHeader[kFileHeaderBytes] = {};
   const uint32_t fileSize = offBits + static_cast<uint32_t>(pixelBytes);
   OutputFile file;
-  if (!file.Open(fileName)) return 0;
+  if (!file.Open(fileName)) return false;
   std::memcpy(fileHeader, &kBmpType, 2);
   std::memcpy(fileHeader + 2, &fileSize, 4);
   std::memcpy(fileHeader + 10, &offBits, 4);
@@ -144,11 +144,11 @@ int SaveBmp(const FrameBitmap& bitmap, const char* fileName) {
     file.Write(table, sizeof table);
   }
   file.Write(bitmap.Bits(), static_cast<size_t>(pixelBytes));
-  return file.Close() ? 1 : 0;
+  return file.Close();
 }
 
-int SaveImageFile(const char* fileName, const FrameBitmap* picture, uint32_t code) {
-  if (picture == nullptr || code > kFileTiff || picture->Empty()) return 0;
+bool SaveImageFile(const char* fileName, const FrameBitmap* picture, uint32_t code) {
+  if (picture == nullptr || code > kFileTiff || picture->Empty()) return false;
   switch (code) {
     case kFileBmp:
       return SaveBmp(*picture, fileName);

@@ -18,17 +18,17 @@ enum FileTypeCode : uint32_t {
   kFileTiff = 6,
 };
 
-// Writes `picture` (bottom row first in memory, as every FrameBitmap) as the format of `code`: 1,
-// or 0 for a code above 6, a depth the format has no layout for (other than 8, 24, 32, 48 and 64
-// bits; raw and BMP files take any), a file that cannot be written, or a library failure. The
+// Writes `picture` (bottom row first in memory, as every FrameBitmap) as the format of `code`;
+// false for a code above 6, a depth the format has no layout for (other than 8, 24, 32, 48 and
+// 64 bits; raw and BMP files take any), a file that cannot be written, or a library failure. The
 // writers read the picture's rows in place, in the order each format stores them. 48- and 64-bit
 // pictures hold 16-bit colour channels over the whole range (Widen16), which PNG and TIFF keep,
 // JPEG narrows to their high bytes and BMP stores as they are. Raw files hold the picture's own
 // bytes, top row first.
-int SaveImageFile(const char* fileName, const FrameBitmap* picture, uint32_t code);
+bool SaveImageFile(const char* fileName, const FrameBitmap* picture, uint32_t code);
 
-// The bitmap as a BMP file with its own depth and header, rows as it holds them (bottom-up):
-// 1, or 0 when the file cannot be opened or written.
-int SaveBmp(const FrameBitmap& bitmap, const char* fileName);
+// The bitmap as a BMP file with its own depth and header, rows as it holds them (bottom-up);
+// false when the file cannot be opened or written.
+bool SaveBmp(const FrameBitmap& bitmap, const char* fileName);
 
 }  // namespace zelcnv::imaging

@@ -103,8 +103,8 @@ TEST_F(DeviceLibrarySimTest, RingFramesMatchTheDevicePictureWhileStreaming) {
         ASSERT_EQ(lib.StartTransfer(), kStatusOk) << what;
         for (int frames = 0; frames < 3;) {
           int poll = lib.PollFrame();
-          ASSERT_NE(poll, kPollTransferFailed) << what;
-          if (poll != kPollNewFrame) continue;
+          ASSERT_NE(poll, kStatusFrameFailed) << what;
+          if (poll != kStatusOk) continue;
           FieldRows rows;
           ASSERT_EQ(lib.HeldRingFrame(&rows), kStatusOk) << what;
           ExpectDevicePicture(params, rows, what);
@@ -124,7 +124,7 @@ TEST_F(DeviceLibrarySimTest, DestroyingAStreamingLibraryStopsItsThreadFirst) {
   auto lib = std::make_unique<CZelCnvSdk>(10);
   ASSERT_EQ(lib->Reset(3), kStatusOk);
   ASSERT_EQ(lib->StartTransfer(), kStatusOk);
-  while (lib->PollFrame() != kPollNewFrame) {
+  while (lib->PollFrame() != kStatusOk) {
   }
   EXPECT_EQ(lib->Reset(3), kStatusAlreadyRunning) << "the ring must not move under the thread";
   EXPECT_EQ(lib->SetVideoTiming(858, 82, 720, 263, 12, 240), kStatusAlreadyRunning);

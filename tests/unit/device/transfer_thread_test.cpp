@@ -128,21 +128,21 @@ TEST_F(TransferThreadTest, WrapOntoReadIndexZeroContinuesAtSlotOne) {
 
 TEST_F(TransferThreadTest, PollReportsNoFrameUntilTheFirstTransferThenTheNewestSlot) {
   Attach("timing=manual");
-  EXPECT_EQ(lib_.PollFrame(), kPollNotRunning);
+  EXPECT_EQ(lib_.PollFrame(), kStatusNotRunning);
   ASSERT_EQ(lib_.StartTransfer(), kStatusOk);
   EXPECT_EQ(lib_.StartTransfer(), kStatusAlreadyRunning);
-  EXPECT_EQ(lib_.PollFrame(), kPollNoNewFrame);
+  EXPECT_EQ(lib_.PollFrame(), kStatusNoNewFrame);
   ASSERT_EQ(ZelSim_InjectFault(kDevice, "release=3"), 1);
   ASSERT_TRUE(Eventually([&] { return lib_.Ring().WriteIndex() == 3; }));
-  EXPECT_EQ(lib_.PollFrame(), kPollNewFrame);
+  EXPECT_EQ(lib_.PollFrame(), kStatusOk);
   EXPECT_EQ(lib_.Ring().ReadIndex(), 2);
   lib_.Ring().SetReadIndex(3);  // the consumer is done with slot 2
-  EXPECT_EQ(lib_.PollFrame(), kPollNoNewFrame);
+  EXPECT_EQ(lib_.PollFrame(), kStatusNoNewFrame);
 
   ASSERT_EQ(ZelSim_InjectFault(kDevice, "release=1000000"), 1);
   ASSERT_TRUE(Eventually([&] { return lib_.Ring().WriteIndex() != 3; }));
   EXPECT_EQ(lib_.StopTransfer(), kStatusOk);
-  EXPECT_EQ(lib_.PollFrame(), kPollNotRunning);
+  EXPECT_EQ(lib_.PollFrame(), kStatusNotRunning);
   EXPECT_GT(lib_.Transfer().transferCount.load(), 3);
 }
 
@@ -157,7 +157,7 @@ TEST_F(TransferThreadTest, FrameWaitsEndWithANewFrameTheThreadsEndOrAStop) {
   std::thread release([] { ZelSim_InjectFault(kDevice, "release=1"); });
   EXPECT_TRUE(lib_.WaitFrame(60000));
   release.join();
-  EXPECT_EQ(lib_.PollFrame(), kPollNewFrame);
+  EXPECT_EQ(lib_.PollFrame(), kStatusOk);
   lib_.ReleaseRingFrame();  // the consumer is done with it
   EXPECT_FALSE(lib_.WaitFrame(20)) << "the frame was taken";
 
@@ -171,7 +171,7 @@ TEST_F(TransferThreadTest, FrameWaitsEndWithANewFrameTheThreadsEndOrAStop) {
   ASSERT_EQ(ZelSim_InjectFault(kDevice, "unplug"), 1);
   EXPECT_TRUE(lib_.WaitFrame(60000)) << "woken by the thread's end";
   ASSERT_TRUE(lib_.WaitTransferEnded(20000));
-  EXPECT_EQ(lib_.PollFrame(), kPollTransferFailed);
+  EXPECT_EQ(lib_.PollFrame(), kStatusFrameFailed);
   EXPECT_EQ(lib_.StopTransfer(), kStatusFrameFailed);
 }
 
@@ -180,15 +180,15 @@ TEST_F(TransferThreadTest, ShortTransferEndsTheThreadAndStopReportsItOnce) {
   ASSERT_EQ(ZelSim_InjectFault(kDevice, "short=1"), 1);
   ASSERT_EQ(lib_.StartTransfer(), kStatusOk);
   ASSERT_TRUE(lib_.WaitTransferEnded(20000));
-  EXPECT_EQ(lib_.PollFrame(), kPollTransferFailed);
+  EXPECT_EQ(lib_.PollFrame(), kStatusFrameFailed);
   EXPECT_EQ(lib_.Transfer().transferCount.load(), 1);
   EXPECT_EQ(lib_.StopTransfer(), kStatusFrameFailed);
   EXPECT_EQ(lib_.Transfer().failed.load(), 0);
-  EXPECT_EQ(lib_.PollFrame(), kPollNotRunning);
+  EXPECT_EQ(lib_.PollFrame(), kStatusNotRunning);
   EXPECT_EQ(lib_.StopTransfer(), kStatusOk);
   // The library can stream again after the failure.
   ASSERT_EQ(lib_.StartTransfer(), kStatusOk);
-  ASSERT_TRUE(Eventually([&] { return lib_.PollFrame() == kPollNewFrame; }));
+  ASSERT_TRUE(Eventually([&] { return lib_.PollFrame() == kStatusOk; }));
   EXPECT_EQ(lib_.StopTransfer(), kStatusOk);
 }
 
@@ -201,7 +201,7 @@ TEST_F(TransferThreadTest, StopWithoutStartAndAThreadThatCouldNotOpenTheDevice) 
   ASSERT_TRUE(lib_.WaitTransferEnded(20000));
   EXPECT_EQ(lib_.Transfer().status.load(), kStatusNoDevice);
   EXPECT_EQ(lib_.Transfer().transferCount.load(), 0);
-  EXPECT_EQ(lib_.PollFrame(), kPollNotRunning);
+  EXPECT_EQ(lib_.PollFrame(), kStatusNotRunning);
   EXPECT_EQ(lib_.StopTransfer(), kStatusOk);
   EXPECT_EQ(lib_.StartTransfer(), kStatusOk) << "the ended thread's handles were released";
   ASSERT_TRUE(lib_.WaitTransferEnded(20000));
@@ -211,18 +211,18 @@ TEST_F(TransferThreadTest, StopWithoutStartAndAThreadThatCouldNotOpenTheDevice) 
 TEST_F(TransferThreadTest, StartWithoutFrameMemoryStartsNothing) {
   lib_.FreeFrameMemory();
   EXPECT_EQ(lib_.StartTransfer(), kStatusNoMemory);
-  EXPECT_EQ(lib_.PollFrame(), kPollNotRunning);
+  EXPECT_EQ(lib_.PollFrame(), kStatusNotRunning);
 }
 
 TEST_F(TransferThreadTest, UnplugEndsABlockedTransferAtOnce) {
   Attach("timing=realtime");
   ASSERT_EQ(lib_.StartTransfer(), kStatusOk);
-  ASSERT_TRUE(Eventually([&] { return lib_.PollFrame() == kPollNewFrame; }));
+  ASSERT_TRUE(Eventually([&] { return lib_.PollFrame() == kStatusOk; }));
   // A stall far longer than any wait below: only the unplug can end the transfer in flight.
   ASSERT_EQ(ZelSim_InjectFault(kDevice, "stall=600000"), 1);
   ASSERT_EQ(ZelSim_InjectFault(kDevice, "unplug"), 1);
   ASSERT_TRUE(lib_.WaitTransferEnded(20000));
-  EXPECT_EQ(lib_.PollFrame(), kPollTransferFailed);
+  EXPECT_EQ(lib_.PollFrame(), kStatusFrameFailed);
   EXPECT_EQ(lib_.StopTransfer(), kStatusFrameFailed);
 }
 
@@ -238,7 +238,7 @@ TEST_F(TransferThreadTest, StopDuringABlockedTransferEndsWhenTheDeviceGoesAway) 
   unplug.join();
   attached_ = false;
   EXPECT_TRUE(status == kStatusOk || status == kStatusFrameFailed) << status;
-  EXPECT_EQ(lib_.PollFrame(), kPollNotRunning);
+  EXPECT_EQ(lib_.PollFrame(), kStatusNotRunning);
 }
 
 TEST_F(TransferThreadTest, FramesThroughTheRingAreInOrderAndNeverTorn) {
@@ -249,8 +249,8 @@ TEST_F(TransferThreadTest, FramesThroughTheRingAreInOrderAndNeverTorn) {
   int64_t previous = -1;
   for (int frames = 0; frames < 300;) {
     int poll = lib_.PollFrame();
-    ASSERT_NE(poll, kPollTransferFailed);
-    if (poll != kPollNewFrame) {
+    ASSERT_NE(poll, kStatusFrameFailed);
+    if (poll != kStatusOk) {
       std::this_thread::yield();
       continue;
     }

@@ -28,10 +28,10 @@ class TransportTest : public ::testing::Test {
 TEST_F(TransportTest, PipeTransferPicksTheCodeOfEachPairAndPassesThePipe) {
   uint8_t buffer[8] = {};
   uint32_t moved = 0;
-  EXPECT_EQ(PipeTransfer(handle_, 2, 8, buffer, &moved, 0, false), kTransferOk);
-  EXPECT_EQ(PipeTransfer(handle_, 2, 8, buffer, &moved, 1, false), kTransferOk);
-  EXPECT_EQ(PipeTransfer(handle_, 2, 8, buffer, &moved, 0, true), kTransferOk);
-  EXPECT_EQ(PipeTransfer(handle_, 1, 8, buffer, &moved, 1, true), kTransferOk);
+  EXPECT_EQ(PipeTransfer(handle_, 2, 8, buffer, &moved, 0, false), kStatusOk);
+  EXPECT_EQ(PipeTransfer(handle_, 2, 8, buffer, &moved, 1, false), kStatusOk);
+  EXPECT_EQ(PipeTransfer(handle_, 2, 8, buffer, &moved, 0, true), kStatusOk);
+  EXPECT_EQ(PipeTransfer(handle_, 1, 8, buffer, &moved, 1, true), kStatusOk);
   EXPECT_EQ(moved, 8u);
   std::vector<RecordedTransfer> sent = served_->Transfers();
   ASSERT_EQ(sent.size(), 4u);
@@ -46,12 +46,12 @@ TEST_F(TransportTest, PipeTransferPicksTheCodeOfEachPairAndPassesThePipe) {
 TEST_F(TransportTest, PipeTransferChecksBufferBeforeHandleAndReportsTheDriversCount) {
   uint8_t buffer[4];
   uint32_t moved = 99;
-  EXPECT_EQ(PipeTransfer(nullptr, 0, 4, nullptr, &moved, 0, false), kTransferNoBuffer);
-  EXPECT_EQ(PipeTransfer(nullptr, 0, 4, buffer, &moved, 0, false), kTransferNoHandle);
+  EXPECT_EQ(PipeTransfer(nullptr, 0, 4, nullptr, &moved, 0, false), kStatusNullPointer);
+  EXPECT_EQ(PipeTransfer(nullptr, 0, 4, buffer, &moved, 0, false), kStatusNoDevice);
   EXPECT_TRUE(served_->Transfers().empty());
 
   served_->QueueReply(ScriptedReply{false, 3});
-  EXPECT_EQ(PipeTransfer(handle_, 2, 4, buffer, &moved, 1, false), kTransferFailed);
+  EXPECT_EQ(PipeTransfer(handle_, 2, 4, buffer, &moved, 1, false), kStatusTransferFailed);
   EXPECT_EQ(moved, 3u) << "the count is stored even when the driver fails";
 }
 

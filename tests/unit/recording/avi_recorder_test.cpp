@@ -41,15 +41,15 @@ class AviRecorderTest : public ::testing::Test {
     recorder_.sourceBitCount = 24;
     recorder_.rate = 30;
     recorder_.frameCount = 0;
-    EXPECT_EQ(recorder_.BeginFile(path.c_str()), AviResult::kOk);
+    EXPECT_EQ(recorder_.BeginFile(path.c_str()), kStatusOk);
     std::vector<uint8_t> pixels(recorder_.FramePayload());
     for (int i = 0; i < frames; ++i) {
       for (size_t p = 0; p < pixels.size(); ++p) pixels[p] = static_cast<uint8_t>(p * 7 + i);
-      EXPECT_EQ(recorder_.AddFrame(pixels.data()), AviResult::kOk);
+      EXPECT_EQ(recorder_.AddFrame(pixels.data()), kStatusOk);
       ++recorder_.frameCount;
     }
     recorder_.rate = measured;
-    EXPECT_EQ(recorder_.FinishFile(), AviResult::kOk);
+    EXPECT_EQ(recorder_.FinishFile(), kStatusOk);
     return ReadFile(path);
   }
 
@@ -136,14 +136,14 @@ TEST_F(AviRecorderTest, AFileNeverGrowsPastItsSizeLimit) {
   // Room for exactly three frames and their index.
   const uint64_t frameChunk = 64 * 64 * 3 + 8;
   recorder_.SetSizeLimit(232 + 3 * frameChunk + 8 + 3 * 16);
-  ASSERT_EQ(recorder_.BeginFile(path.c_str()), AviResult::kOk);
+  ASSERT_EQ(recorder_.BeginFile(path.c_str()), kStatusOk);
   std::vector<uint8_t> pixels(recorder_.FramePayload(), 0x42);
-  AviResult status;
-  while ((status = recorder_.AddFrame(pixels.data())) == AviResult::kOk) ++recorder_.frameCount;
-  EXPECT_EQ(status, AviResult::kFull);
+  Status status;
+  while ((status = recorder_.AddFrame(pixels.data())) == kStatusOk) ++recorder_.frameCount;
+  EXPECT_EQ(status, kStatusFull);
   EXPECT_EQ(recorder_.frameCount, 3u);
   recorder_.rate = 3000;
-  EXPECT_EQ(recorder_.FinishFile(), AviResult::kOk);
+  EXPECT_EQ(recorder_.FinishFile(), kStatusOk);
   std::vector<uint8_t> file = ReadFile(path);
   EXPECT_EQ(file.size(), 232 + 3 * frameChunk + 8 + 3 * 16);
   EXPECT_EQ(ReadU32(file, 4), file.size() - 8);
@@ -153,16 +153,15 @@ TEST_F(AviRecorderTest, AFileNeverGrowsPastItsSizeLimit) {
 TEST_F(AviRecorderTest, OpenFailuresAndWriteFailuresAreReported) {
   recorder_.frameWidth = 16;
   recorder_.frameHeight = 16;
-  EXPECT_EQ(recorder_.BeginFile((dir_ / "missing" / "x.avi").string().c_str()),
-            AviResult::kOpenFailed);
-  EXPECT_EQ(recorder_.BeginFile(nullptr), AviResult::kOpenFailed);
-  EXPECT_EQ(recorder_.BeginFile(""), AviResult::kOpenFailed);
+  EXPECT_EQ(recorder_.BeginFile((dir_ / "missing" / "x.avi").string().c_str()), kStatusOpenFailed);
+  EXPECT_EQ(recorder_.BeginFile(nullptr), kStatusOpenFailed);
+  EXPECT_EQ(recorder_.BeginFile(""), kStatusOpenFailed);
   EXPECT_FALSE(recorder_.Writing());
   if (fs::exists("/dev/full")) {
-    ASSERT_EQ(recorder_.BeginFile("/dev/full"), AviResult::kOk);
+    ASSERT_EQ(recorder_.BeginFile("/dev/full"), kStatusOk);
     std::vector<uint8_t> pixels(recorder_.FramePayload());
-    EXPECT_EQ(recorder_.AddFrame(pixels.data()), AviResult::kWriteFailed);
-    EXPECT_EQ(recorder_.FinishFile(), AviResult::kWriteFailed);
+    EXPECT_EQ(recorder_.AddFrame(pixels.data()), kStatusWriteFailed);
+    EXPECT_EQ(recorder_.FinishFile(), kStatusWriteFailed);
   }
 }
 
@@ -182,7 +181,7 @@ TEST_F(AviRecorderTest, AStandardReaderSeesTheFramesSizeFormatAndRate) {
   recorder_.frameHeight = 240;
   recorder_.rate = 30;
   recorder_.frameCount = 0;
-  ASSERT_EQ(recorder_.BeginFile(path.c_str()), AviResult::kOk);
+  ASSERT_EQ(recorder_.BeginFile(path.c_str()), kStatusOk);
   std::vector<uint8_t> first(recorder_.FramePayload());
   for (int frame = 0; frame < 12; ++frame) {
     std::vector<uint8_t> pixels(recorder_.FramePayload());
@@ -190,11 +189,11 @@ TEST_F(AviRecorderTest, AStandardReaderSeesTheFramesSizeFormatAndRate) {
       pixels[p] = static_cast<uint8_t>(p / 3 % 251 + frame);
     pixels[0] = pixels[1] = pixels[2] = 255;  // top row first in the file
     if (frame == 0) first = pixels;
-    ASSERT_EQ(recorder_.AddFrame(pixels.data()), AviResult::kOk);
+    ASSERT_EQ(recorder_.AddFrame(pixels.data()), kStatusOk);
     ++recorder_.frameCount;
   }
   recorder_.rate = 2500;
-  ASSERT_EQ(recorder_.FinishFile(), AviResult::kOk);
+  ASSERT_EQ(recorder_.FinishFile(), kStatusOk);
 
   const std::string probe = RunCommand(
       "ffprobe -v error -count_frames -select_streams v:0 -show_entries "

@@ -105,7 +105,7 @@ class OpenDmlTest : public ::testing::Test {
     avi_.frameCount = 0;
     avi_.plannedDurationMs = plannedMs;
     avi_.SetPartLimit(kPart);
-    ASSERT_EQ(avi_.BeginFile(path.c_str()), AviResult::kOk);
+    ASSERT_EQ(avi_.BeginFile(path.c_str()), kStatusOk);
   }
 
   // Frame `n` as colour mode `mode` makes it for the file: a YUYV picture that differs from
@@ -127,12 +127,12 @@ class OpenDmlTest : public ::testing::Test {
 
   // Adds mode-24 frames until the recorder refuses one or `most` are in: how many went in, and
   // in `refusal` the result that stopped them (kOk when none did).
-  int AddUntilRefused(int most, AviResult* refusal) {
+  int AddUntilRefused(int most, Status* refusal) {
     int written = 0;
-    *refusal = AviResult::kOk;
+    *refusal = kStatusOk;
     for (; written < most; ++written) {
       *refusal = avi_.AddFrame(FrameOfMode(camera::kColourModes[camera::kMode24], written).Bits());
-      if (*refusal != AviResult::kOk) break;
+      if (*refusal != kStatusOk) break;
       ++avi_.frameCount;
     }
     return written;
@@ -152,11 +152,11 @@ TEST_F(OpenDmlTest, ARecordingThatFitsKeepsTheClassicLayoutByteForByte) {
     EXPECT_FALSE(avi_.OpenDml()) << planned << " ms fit one part";
     for (int n = 0; n < 4; ++n) {
       ASSERT_EQ(avi_.AddFrame(FrameOfMode(camera::kColourModes[camera::kMode24], n).Bits()),
-                AviResult::kOk);
+                kStatusOk);
       ++avi_.frameCount;
     }
     avi_.rate = 3000;
-    ASSERT_EQ(avi_.FinishFile(), AviResult::kOk);
+    ASSERT_EQ(avi_.FinishFile(), kStatusOk);
     files.push_back(ReadFile(path));
   }
   EXPECT_EQ(files[0], files[1]);
@@ -174,7 +174,7 @@ TEST_F(OpenDmlTest, LongRecordingsArePartsThatEveryReaderReadsInEveryColourMode)
     size_t mostHeld = 0;
     for (int n = 0; n < kFrames; ++n) {
       const FrameBitmap& frame = FrameOfMode(mode, n);
-      ASSERT_EQ(avi_.AddFrame(frame.Bits()), AviResult::kOk) << "frame " << n;
+      ASSERT_EQ(avi_.AddFrame(frame.Bits()), kStatusOk) << "frame " << n;
       ++avi_.frameCount;
       mostHeld = std::max(mostHeld, avi_.HeldIndexEntries());
       last.clear();
@@ -185,7 +185,7 @@ TEST_F(OpenDmlTest, LongRecordingsArePartsThatEveryReaderReadsInEveryColourMode)
     }
     EXPECT_LE(mostHeld, 5u) << "one part's index entries at a time";
     avi_.rate = 2500;
-    ASSERT_EQ(avi_.FinishFile(), AviResult::kOk);
+    ASSERT_EQ(avi_.FinishFile(), kStatusOk);
 
     const std::vector<uint8_t> file = ReadFile(path);
     // Parts of at most the limit, one after another to the end of the file.
@@ -216,13 +216,13 @@ TEST_F(OpenDmlTest, ARecordingThatOutgrowsItsSuperIndexEndsReadable) {
   const std::string path = Path("outgrown.avi");
   Begin(path, 300);
   ASSERT_TRUE(avi_.OpenDml());
-  AviResult result = AviResult::kOk;
+  Status result = kStatusOk;
   const int written = AddUntilRefused(1000, &result);
-  EXPECT_EQ(result, AviResult::kFull);
+  EXPECT_EQ(result, kStatusFull);
   EXPECT_GT(written, 10);
   EXPECT_LT(written, 1000);
   avi_.rate = 3000;
-  ASSERT_EQ(avi_.FinishFile(), AviResult::kOk);
+  ASSERT_EQ(avi_.FinishFile(), kStatusOk);
   if (StandardReaderAvailable()) {
     const std::string probe = Probe(path);
     EXPECT_NE(probe.find("nb_read_frames=" + std::to_string(written)), std::string::npos) << probe;
@@ -241,15 +241,15 @@ TEST_F(OpenDmlTest, AWriteFailureInALaterPartFinishesTheFileWithEveryCompleteFra
   rlimit limited = saved;
   limited.rlim_cur = 12 * (57600 + 8) + 30000;
   setrlimit(RLIMIT_FSIZE, &limited);
-  AviResult result = AviResult::kOk;
+  Status result = kStatusOk;
   const int written = AddUntilRefused(20, &result);
   avi_.rate = 3000;
-  const AviResult finished = avi_.FinishFile();
+  const Status finished = avi_.FinishFile();
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, previous);
-  EXPECT_EQ(result, AviResult::kWriteFailed);
+  EXPECT_EQ(result, kStatusWriteFailed);
   // The failed write is reported again; the indexes went where the torn frame was.
-  EXPECT_EQ(finished, AviResult::kWriteFailed);
+  EXPECT_EQ(finished, kStatusWriteFailed);
   EXPECT_GE(written, 10);
   if (StandardReaderAvailable()) {
     const std::string probe = Probe(path);
