@@ -229,10 +229,14 @@ Status AviRecorder::FinishFile() {
   file_.WriteU32(static_cast<uint32_t>(riffSize_));
   file_.Seek(moviSizeOffset_);
   file_.WriteU32(static_cast<uint32_t>(moviSize_));
+  return FinishHeaders(frames, frames, measured);
+}
+
+Status AviRecorder::FinishHeaders(uint32_t totalFrames, uint32_t length, uint32_t measured) {
   file_.Seek(kTotalFramesOffset);
-  file_.WriteU32(frames);
+  file_.WriteU32(totalFrames);
   file_.Seek(kLengthOffset);
-  file_.WriteU32(frames);
+  file_.WriteU32(length);
   file_.Seek(kMicroSecPerFrameOffset);
   file_.WriteU32(100000000u / measured);
   file_.Seek(kScaleOffset);
@@ -423,15 +427,7 @@ Status AviRecorder::FinishOpenDml() {
   file_.WriteU32(frames);
   // The main header counts the first part's frames, as classic readers see them; the stream
   // header all of them.
-  file_.Seek(kTotalFramesOffset);
-  file_.WriteU32(firstPartFrames_);
-  file_.Seek(kLengthOffset);
-  file_.WriteU32(frames);
-  file_.Seek(kMicroSecPerFrameOffset);
-  file_.WriteU32(100000000u / measured);
-  file_.Seek(kScaleOffset);
-  file_.WriteU32(1000000000u / measured);
-  return file_.Close() ? kStatusOk : kStatusWriteFailed;
+  return FinishHeaders(firstPartFrames_, frames, measured);
 }
 
 }  // namespace zelcnv::imaging

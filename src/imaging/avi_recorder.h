@@ -133,6 +133,9 @@ class AviRecorder {
   // entry. The file position is left at the part's end.
   void ClosePart();
   void OpenNextPart();
+  // The main header's frame count, the stream's length and the rate `measured` (hundredths of a
+  // frame per second), then the file closed.
+  [[nodiscard]] Status FinishHeaders(uint32_t totalFrames, uint32_t length, uint32_t measured);
   [[nodiscard]] Status FinishOpenDml();
 
   // One super index entry per part: where its ix00 chunk lies, its size and its frames.

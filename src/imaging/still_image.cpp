@@ -79,33 +79,30 @@ bool SavePng(const FrameBitmap& picture, const char* fileName) {
   }
 }
 
+// The TIFF layout of each colour depth, and the kernel that puts red first as the file stores it.
+// The 32-bit pictures' fourth byte stays 0 (the new picture holds 0 there); the 64-bit ones'
+// fourth channel is opaque alpha.
+struct TiffLayout {
+  int bits;
+  int bitsPerSample;
+  int samples;
+  BlitKernel kernel;
+};
+constexpr TiffLayout kTiffLayouts[] = {{24, 8, 3, SwapColor24},
+                                       {32, 8, 4, SwapColor24},
+                                       {48, 16, 3, SwapColor48},
+                                       {64, 16, 4, SwapColor64}};
+
 bool SaveTiff(const FrameBitmap& picture, const char* fileName) {
-  int bitsPerSample, samples;
-  BlitKernel kernel = nullptr;
-  switch (picture.BitsPerPixel()) {
-    case 8:
-      return WriteTiffFile(fileName, TopDown(picture), 8, 1);
-    case 24:
-      bitsPerSample = 8, samples = 3, kernel = SwapColor24;
-      break;
-    case 32:
-      // The fourth sample stays 0, as the new picture holds it.
-      bitsPerSample = 8, samples = 4, kernel = SwapColor24;
-      break;
-    case 48:
-      bitsPerSample = 16, samples = 3, kernel = SwapColor48;
-      break;
-    case 64:
-      bitsPerSample = 16, samples = 4, kernel = SwapColor64;
-      break;
-    default:
-      return false;  // no TIFF layout for this depth
+  if (picture.BitsPerPixel() == 8) return WriteTiffFile(fileName, TopDown(picture), 8, 1);
+  for (const TiffLayout& layout : kTiffLayouts) {
+    if (layout.bits != picture.BitsPerPixel()) continue;
+    FrameBitmap swapped;
+    if (!Convert(&swapped, uint16_t(layout.bits), layout.kernel, picture)) return false;
+    return WriteTiffFile(fileName, TopDown(swapped), layout.bitsPerSample, layout.samples,
+                         layout.bitsPerSample == 16);
   }
-  // Red first, as a TIFF file stores it.
-  FrameBitmap swapped;
-  if (!Convert(&swapped, uint16_t(picture.BitsPerPixel()), kernel, picture)) return false;
-  // The 64-bit pictures' fourth channel is opaque alpha; the 32-bit ones' fourth byte is 0.
-  return WriteTiffFile(fileName, TopDown(swapped), bitsPerSample, samples, bitsPerSample == 16);
+  return false;  // no TIFF layout for this depth
 }
 
 }  // namespace
