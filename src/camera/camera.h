@@ -1,10 +1,11 @@
 // CZelCam: the per-handle camera object. It keeps the streaming state machine (idle, streaming,
-// capture armed) and the calls between the parts it owns: the device library object, the frame
-// bitmaps, the error stack, the preview window, the recorder and the preview thread.
+// capture armed) and the calls between the parts it owns: the device library object, the
+// settings, the output and colour pictures, the frame callback, the error stack, the preview
+// window, the recorder and the preview thread.
 //
 // Threads: the application's thread runs every member function except PreviewLoop, which runs
-// on the preview thread; that thread alone writes the bitmaps, the frame record and the frame-rate
-// fields while a stream runs. Fields both touch are atomic.
+// on the preview thread; that thread alone writes the pictures and the frame records while a
+// stream runs. Fields both touch are atomic, or parts that lock for themselves.
 #pragma once
 
 #include <atomic>
