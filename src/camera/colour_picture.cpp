@@ -1,6 +1,8 @@
 // The per-frame colour picture.
 #include "camera/colour_picture.h"
 
+#include <cstring>
+
 namespace zelcnv::camera {
 
 bool ColourPicture::Create(int32_t width, int32_t height, const ColourModeTraits& mode) {
@@ -24,6 +26,23 @@ const imaging::FrameBitmap& ColourPicture::Get() {
     ++conversions_;
   }
   return picture_;
+}
+
+void ColourPicture::CopyInto(imaging::FrameBitmap* target) {
+  if (toColour_ != nullptr && !made_) {
+    // Refused only where a picture has no pixels; the target then stays as it was.
+    static_cast<void>(target->ConvertFrom(toColour_, output_, nullptr, 0, 0));
+    ++conversions_;
+    return;
+  }
+  const imaging::FrameBitmap& colour = Get();
+  if (colour.BitsPerPixel() == 24 && colour.Stride() == target->Stride() &&
+      colour.Height() == target->Height()) {
+    std::memcpy(target->Bits(), colour.Bits(), size_t(colour.Stride()) * size_t(colour.Height()));
+  } else {
+    // Grey: a device-context copy applies the grey colour table.
+    target->BlitFrom(&colour, nullptr, 0, 0);
+  }
 }
 
 }  // namespace zelcnv::camera

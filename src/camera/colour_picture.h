@@ -28,7 +28,13 @@ class ColourPicture {
   // picture itself where no conversion is needed.
   const imaging::FrameBitmap& Get();
 
-  // Conversions made since Create: one per frame at most.
+  // The frame in colour into `target`, a 24-bit picture of the frame's size (the recorder's
+  // hand-over frame): a copy of the colour picture when it is made already, or where no
+  // conversion is needed (grey through the grey colour table), else converted straight into
+  // `target`, which then stands for the frame's one conversion.
+  void CopyInto(imaging::FrameBitmap* target);
+
+  // Conversions made since Create: one per frame at most, when Get follows no CopyInto.
   uint64_t Conversions() const { return conversions_; }
 
  private:

@@ -1,8 +1,6 @@
 // The recorder thread and the hand-over of frames to it.
 #include "camera/recorder.h"
 
-#include <cstring>
-
 #include "platform/clock.h"
 
 namespace zelcnv::camera {
@@ -13,16 +11,6 @@ constexpr uint32_t kInitialRate = 30;
 constexpr uint64_t kRateScale = 100000;  // frames per second in hundredths, per millisecond
 
 }  // namespace
-
-void MakeRecordingFrame(const imaging::FrameBitmap& colour, imaging::FrameBitmap* frame) {
-  if (colour.BitsPerPixel() == 24 && colour.Stride() == frame->Stride() &&
-      colour.Height() == frame->Height()) {
-    std::memcpy(frame->Bits(), colour.Bits(), size_t(colour.Stride()) * size_t(colour.Height()));
-  } else {
-    // Grey: a device-context copy applies the grey colour table.
-    frame->BlitFrom(&colour, nullptr, 0, 0);
-  }
-}
 
 Status Recorder::Start(const char* fileName, int32_t durationMs, int32_t width, int32_t height,
                        int bits) {
@@ -55,9 +43,9 @@ void Recorder::Stop() {
   worker_.Stop();
 }
 
-void Recorder::Offer(const imaging::FrameBitmap& colour) {
+void Recorder::Offer(ColourPicture& colour) {
   if (!WantsFrame()) return;
-  MakeRecordingFrame(colour, &frame_);
+  colour.CopyInto(&frame_);
   frameReady_.store(1);
   worker_.Wake();
 }

@@ -7,16 +7,13 @@
 #include <atomic>
 #include <cstdint>
 
+#include "camera/colour_picture.h"
 #include "camera/error_stack.h"
 #include "imaging/avi_recorder.h"
 #include "imaging/frame_bitmap.h"
 #include "platform/worker.h"
 
 namespace zelcnv::camera {
-
-// The file's 24-bit frame of a frame in 24-bit colour or 8-bit grey (colour_picture.h), rows
-// kept in order (both bottom row first): a copy, through the grey colour table for grey.
-void MakeRecordingFrame(const imaging::FrameBitmap& colour, imaging::FrameBitmap* frame);
 
 class Recorder {
  public:
@@ -37,9 +34,9 @@ class Recorder {
 
   // Preview thread: whether a recording runs and the recorder has taken the last frame.
   bool WantsFrame() const { return recording_.load() != 0 && frameReady_.load() == 0; }
-  // Preview thread, when WantsFrame: hands the frame over, `colour` being the frame in 24-bit
-  // colour or 8-bit grey (colour_picture.h), rows bottom row first as the file's.
-  void Offer(const imaging::FrameBitmap& colour);
+  // Preview thread, when WantsFrame: hands the frame over in 24-bit colour, rows bottom row first
+  // as the file's.
+  void Offer(ColourPicture& colour);
 
   // The recorder thread's processor time so far (Worker::CpuTimeNs); false when none runs.
   bool ThreadCpuNs(uint64_t* nanoseconds) const { return worker_.CpuTimeNs(nanoseconds); }

@@ -166,12 +166,14 @@ void CZelCam::PreviewLoop() {
       continue;
     }
     const imaging::FrameBitmap& output = output_.Publish();
-    // The window and the recorder share one colour picture of the frame, made only for them.
+    // The window and the recorder share one colour conversion of the frame, made only for them:
+    // the window draws the colour picture, which the recorder then copies; without a window on
+    // screen the recorder's frame is converted straight from the output picture.
     colour_.NewFrame(output);
-    if (recorder_.WantsFrame()) recorder_.Offer(colour_.Get());
-    // Without a window that can be seen there is nothing to draw.
-    if (window_.OnScreen())
+    if (window_.OnScreen()) {
       window_.Draw(colour_.Get(), StreamMode()->displayBits, StreamMode()->stretch);
+    }
+    if (recorder_.WantsFrame()) recorder_.Offer(colour_);
     DeliverFrame(output, copyTo != nullptr);
   }
 }

@@ -121,7 +121,7 @@ class OpenDmlTest : public ::testing::Test {
     EXPECT_TRUE(frame_.Create(kWidth, kHeight, 24));
     EXPECT_TRUE(colour_.Create(kWidth, kHeight, mode));
     colour_.NewFrame(output_);
-    camera::MakeRecordingFrame(colour_.Get(), &frame_);
+    colour_.CopyInto(&frame_);
     return frame_;
   }
 
