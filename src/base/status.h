@@ -24,10 +24,10 @@ enum Status : int {
   kStatusNoNewFrame = 30,  // nothing published since the last poll
   kStatusNotRunning = 31,  // the transfer thread is not running
   // Files.
-  kStatusOpenFailed = 40,   // the file cannot be created
-  kStatusFull = 41,         // the frame would take a 32-bit size past its limit, or the file past
-                            // the parts its super index has room for: not added
-  kStatusWriteFailed = 42,  // a write failed (disk full, I/O error)
+  kStatusOpenFailed = 40,    // the file cannot be created
+  kStatusFull = 41,          // the frame would take a 32-bit size past its limit, or the file past
+                             // the parts its super index has room for: not added
+  kStatusWriteFailed = 42,   // a write failed (disk full, I/O error)
   kStatusThreadFailed = 43,  // a worker thread could not be started
 };
 
