@@ -53,9 +53,13 @@ static int NextFrameMessage(HWND window, int timeoutMs, WPARAM* wParam, LPARAM* 
   }
 }
 
-static void PauseMs(int ms) { Sleep((DWORD)ms); }
+static void PauseMs(int ms) {
+  Sleep((DWORD)ms);
+}
 #else
-static HWND CreateNotifyWindow(void) { return ZelCnv_CreateMessageWindow(); }
+static HWND CreateNotifyWindow(void) {
+  return ZelCnv_CreateMessageWindow();
+}
 
 static int NextFrameMessage(HWND window, int timeoutMs, uintptr_t* wParam, intptr_t* lParam) {
   ZelCnvMessage msg;
@@ -104,7 +108,8 @@ int main(int argc, char** argv) {
   }
 
   /* 24-bit colour: rows of width * 3 bytes, padded to 4, top row first in our buffer. */
-  if (!ZelCam_SetColorMode(handle, ZELCNV_COLOR_MODE_24)) return Fail(handle, "ZelCam_SetColorMode");
+  if (!ZelCam_SetColorMode(handle, ZELCNV_COLOR_MODE_24))
+    return Fail(handle, "ZelCam_SetColorMode");
   const int width = ZelCam_Width(handle), height = ZelCam_Height(handle);
   const int size = (width * 3 + 3) / 4 * 4 * height;
   unsigned char* buffer = malloc((size_t)size);
