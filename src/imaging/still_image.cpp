@@ -2,6 +2,7 @@
 #include "imaging/still_image.h"
 
 #include <cstring>
+#include <vector>
 
 #include "imaging/image_writers.h"
 #include "imaging/output_file.h"
@@ -33,12 +34,16 @@ PixelView TopDown(const FrameBitmap& bitmap) {
          target->ConvertFrom(kernel, &source, nullptr, 0, 0);
 }
 
-// The picture's own bytes, top row first.
+// The picture's own bytes, top row first: gathered in that order and written at once (a write a
+// row costs several times the copy).
 bool SaveRaw(const FrameBitmap& picture, const char* fileName) {
+  const size_t stride = size_t(picture.Stride());
+  std::vector<uint8_t> rows(stride * size_t(picture.Height()));
+  const PixelView view = TopDown(picture);
+  for (int32_t y = 0; y < view.height; ++y) std::memcpy(&rows[stride * y], RowOf(view, y), stride);
   OutputFile file;
   if (!file.Open(fileName)) return false;
-  const PixelView view = TopDown(picture);
-  for (int32_t y = 0; y < view.height; ++y) file.Write(RowOf(view, y), size_t(picture.Stride()));
+  file.Write(rows.data(), rows.size());
   return file.Close();
 }
 
