@@ -22,6 +22,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -97,6 +98,12 @@ class LiveStream {
     const int64_t bottom = bench::RowSequence(
         &buffer_[static_cast<size_t>(camera_->Height() - 1) * stride_], bytesPerPixel_);
     return top == bottom ? top : -1;
+  }
+
+  // A recording of the running stream (the stream starts if need be; the frame notifications
+  // stop, as a recording takes the callback over).
+  bool Record(const std::string& path, int durationMs) {
+    return camera_->Record(path.c_str(), durationMs, 0) == 1;
   }
 
   void Release() { ZelSim_InjectFault(device_, "release=1"); }
@@ -243,6 +250,49 @@ BENCHMARK(BM_LiveLibraryCpu)
     ->Iterations(150)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
+
+// Recording while streaming in real time (525 lines, the shipped wait) for range(1) seconds: per
+// frame of the stream, the processor time of the preview thread (which converts each frame and
+// hands it to the recorder) and of the recorder thread (which writes it), for the colour modes
+// whose file frames are made from another picture.
+void BM_LiveRecordingCpu(benchmark::State& state) {
+  bench::UseScratchSettings();
+  const int bits = static_cast<int>(state.range(0));
+  const auto seconds = static_cast<double>(state.range(1));
+  auto meter = std::make_shared<bench::DeviceMeter>();
+  LiveStream stream(0, bits);
+  const std::string path =
+      (std::filesystem::temp_directory_path() / "zelcnv-bench" / "live-recording.avi").string();
+  if (!stream.Attach(kRealTime, meter) || !stream.Initialize(kShippedWaitMs) ||
+      !stream.Record(path, static_cast<int>(seconds * 1000) + 60000)) {
+    state.SkipWithError("recording did not start");
+    return;
+  }
+  std::this_thread::sleep_for(std::chrono::seconds(1));  // past the start
+  const camera::CZelCam::ThreadCpu before = stream.Threads();
+  const uint64_t deviceBefore = meter->ns.load();
+  for (auto _ : state) {
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  }
+  const camera::CZelCam::ThreadCpu after = stream.Threads();
+  const double device = static_cast<double>(meter->ns.load() - deviceBefore);
+  stream.Stop();
+  std::remove(path.c_str());
+  const double frames = seconds * 30000.0 / 1001.0;
+  const double perFrameUs = 1e-3 / frames;
+  const double preview = static_cast<double>(after.preview - before.preview);
+  const double recorder = static_cast<double>(after.recorder - before.recorder);
+  const double transfer = static_cast<double>(after.transfer - before.transfer) - device;
+  state.counters["preview_us"] = preview * perFrameUs;
+  state.counters["recorder_us"] = recorder * perFrameUs;
+  state.counters["library_cpu_us"] = (preview + recorder + transfer) * perFrameUs;
+}
+BENCHMARK(BM_LiveRecordingCpu)
+    ->ArgNames({"bits", "seconds"})
+    ->ArgsProduct({{16, 32, 48, 64}, {5}})
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
 
 // Eight converters, devices 0..7, streaming mode 24 in real time at once for range(0) seconds:
 // every frame each converter produces must reach its application buffer (sequence numbers
