@@ -2,7 +2,6 @@
 // preview thread and the device's transfer, the preview windows around them, and the preview
 // thread itself, which takes the newest frame from the ring, converts it to the colour mode,
 // draws it, offers it to the recorder, copies it into the application's buffer and announces it.
-#include <algorithm>
 #include <cstring>
 
 #include "camera/camera.h"
@@ -13,8 +12,6 @@
 
 namespace zelcnv::camera {
 
-namespace {}  // namespace
-
 bool CZelCam::SizePictures(const ColourModeTraits& mode) {
   if (!output_.Create(imageWidth_, imageHeight_, static_cast<uint16_t>(mode.bitsPerPixel))) {
     return false;
@@ -24,8 +21,7 @@ bool CZelCam::SizePictures(const ColourModeTraits& mode) {
 
 bool CZelCam::PrepareStream() {
   // An object whose initialisation ran out of memory has nothing to stream into.
-  bool complete = callback_.Ready();
-  if (!complete) return Refuse(kErrBuffer);
+  if (!callback_.Ready()) return Refuse(kErrBuffer);
   if (!device_->IsPresent(device_->GetDeviceIndex())) return Refuse(kErrNoDevice);
   device_->SetSamplingClock(NormalRate());
   const int format = FormatCode(device_->DetectVideoStandard());
@@ -157,9 +153,10 @@ void CZelCam::PreviewLoop() {
     const imaging::FrameBitmap& back = output_.Back();
     uint8_t* const copyTo = callback_.BufferFor(int64_t{back.Stride()} * back.Height());
     device::FieldRows rows;
-    const bool woven = device_->HeldRingFrame(&rows) == kStatusOk &&
-                       WeaveIntoOutput(rows, copyTo, callback_.TopDown());
-    device_->ReleaseRingFrame();
+    const Status slot = device_->HeldRingFrame(&rows);
+    const bool woven = slot == kStatusOk && WeaveIntoOutput(rows, copyTo, callback_.TopDown());
+    // A slot is let go only when one is held: the reader's index must not move past another.
+    if (slot != kStatusNullPointer) device_->ReleaseRingFrame();
     if (!woven) {
       errors_.Push(kErrCapture);
       callback_.Post(0, kErrCapture);
