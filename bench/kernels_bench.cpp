@@ -76,27 +76,29 @@ void ReportPixels(benchmark::State& state, const Frame& f) {
                                                          benchmark::Counter::kInvert);
 }
 
-void YuyvKernel(benchmark::State& state, BlitKernel kernel, Content content, uint16_t bytes = 3) {
+// A frame through `kernel` as the stream runs it: bottom-up output, rows a memory row apart.
+void YuyvKernel(benchmark::State& state, RowFn* kernel, Content content, uint8_t bytes = 3) {
   const Frame f(int(state.range(0)), int(state.range(1)), content);
-  const int32_t stride = (f.width * bytes + 3) / 4 * 4;
+  const ptrdiff_t stride = (f.width * bytes + 3) / 4 * 4;
   std::vector<uint8_t> out(size_t(stride) * f.height);
+  const RowKernel rows{kernel, 2, bytes};
   for (auto _ : state) {
-    kernel({out.data(), stride, bytes}, {f.yuyv.data(), f.width * 2, 2}, {0, 0, f.width, f.height},
-           0, 0);
+    ConvertRows(rows, f.yuyv.data(), f.width * 2, out.data() + stride * (f.height - 1), -stride,
+                f.width, f.height);
     benchmark::DoNotOptimize(out.data());
   }
   ReportPixels(state, f);
 }
 
 void BM_YuyvReference(benchmark::State& state) {
-  YuyvKernel(state, reference::YuyvToBgr24Flip, Content::kNatural);
+  YuyvKernel(state, reference::YuyvToBgr24, Content::kNatural);
 }
 
 // Each fast path this processor runs; the last is the one the library uses.
-void BM_YuyvFast(benchmark::State& state, BlitKernel kernel) {
+void BM_YuyvFast(benchmark::State& state, RowFn* kernel) {
   YuyvKernel(state, kernel, Content::kNatural);
 }
-void BM_YuyvFastRarePairs(benchmark::State& state, BlitKernel kernel) {
+void BM_YuyvFastRarePairs(benchmark::State& state, RowFn* kernel) {
   YuyvKernel(state, kernel, Content::kRarePairs);
 }
 
@@ -198,18 +200,18 @@ BENCHMARK(BM_Memcpy)->Args({720, 576})->Args({640, 480});
 // defines it: 24-bit colour, BGRX, and 16-bit channels, per frame.
 struct ModeKernel {
   int bits;
-  BlitKernel kernel, referenceKernel;
+  RowFn *kernel, *referenceKernel;
 };
 constexpr ModeKernel kModeKernels[] = {
-    {24, YuyvToBgr24Flip, reference::YuyvToBgr24Flip},
-    {32, YuyvToBgrx32Flip, reference::YuyvToBgrx32Flip},
-    {48, YuyvToBgr48Flip, reference::YuyvToBgr48Flip},
-    {64, YuyvToBgra64Flip, reference::YuyvToBgra64Flip},
+    {24, YuyvToBgr24, reference::YuyvToBgr24},
+    {32, YuyvToBgrx32, reference::YuyvToBgrx32},
+    {48, YuyvToBgr48, reference::YuyvToBgr48},
+    {64, YuyvToBgra64, reference::YuyvToBgra64},
 };
 
 void BM_YuyvMode(benchmark::State& state, ModeKernel mode, bool referencePath, Content content) {
   YuyvKernel(state, referencePath ? mode.referenceKernel : mode.kernel, content,
-             static_cast<uint16_t>(mode.bits / 8));
+             static_cast<uint8_t>(mode.bits / 8));
 }
 
 constexpr int kSizes[][2] = {{720, 576}, {640, 480}};
@@ -222,7 +224,7 @@ std::string SizeSuffix(const int (&size)[2]) {
 // processor without AVX-512) against libyuv held to AVX2.
 void AddKernelRatios() {
   using zelcnv::bench::AddRatio;
-  const std::string active = ActiveVariantOf(YuyvToBgr24Flip);
+  const std::string active = ActiveVariantOf(YuyvToBgr24);
   for (const auto& size : kSizes) {
     const std::string at = SizeSuffix(size);
     const std::string label = " " + std::to_string(size[0]) + "x" + std::to_string(size[1]);
@@ -284,11 +286,11 @@ int RegisterFastPaths() {
     RegisterAtBothSizes("BM_YuyvMode" + bits + "RarePairs/" + ActiveVariantOf(mode.kernel),
                         BM_YuyvMode, mode, false, Content::kRarePairs);
   }
-  for (const BlitVariant& v : VariantsOf(YuyvToBgr24Flip)) {
+  for (const Variant<RowFn>& v : VariantsOf(YuyvToBgr24)) {
     if (std::strcmp(v.name, "reference") == 0) continue;
     const std::string name(v.name);
-    RegisterAtBothSizes("BM_YuyvFast/" + name, BM_YuyvFast, v.kernel);
-    RegisterAtBothSizes("BM_YuyvFastRarePairs/" + name, BM_YuyvFastRarePairs, v.kernel);
+    RegisterAtBothSizes("BM_YuyvFast/" + name, BM_YuyvFast, v.run);
+    RegisterAtBothSizes("BM_YuyvFastRarePairs/" + name, BM_YuyvFastRarePairs, v.run);
   }
   AddKernelRatios();
   return 0;

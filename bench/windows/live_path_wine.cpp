@@ -144,8 +144,9 @@ double ConvertUs() {
   for (int k = 0; k < 101; ++k) {
     LARGE_INTEGER start{}, end{};
     QueryPerformanceCounter(&start);
-    zelcnv::imaging::YuyvToBgr24Flip({out.data(), kWidth * 3, 3}, {yuyv.data(), kWidth * 2, 2},
-                                     {0, 0, kWidth, kHeight}, 0, 0);
+    zelcnv::imaging::ConvertRows(zelcnv::imaging::kYuyvToBgr24, yuyv.data(), kWidth * 2,
+                                 out.data() + kWidth * 3 * (kHeight - 1), -kWidth * 3, kWidth,
+                                 kHeight);
     QueryPerformanceCounter(&end);
     samples.push_back(static_cast<double>(end.QuadPart - start.QuadPart) * 1e6 /
                       static_cast<double>(frequency.QuadPart));

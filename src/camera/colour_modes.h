@@ -19,18 +19,15 @@ struct ColourModeTraits {
   // The native frame: grey samples (8 bits, one-byte samples) or YUYV pairs (16 bits).
   uint16_t nativeBits;
   bool twoByteSamples;
-  // Native frame (top row first) to the output picture (bottom row first): a flipping kernel,
-  // which the stream also runs on each field of a raw frame in place.
-  imaging::BlitKernel toOutput;
-  // The output picture holds the native samples themselves, rows flipped: the stream weaves the
-  // raw frame's fields straight into it.
-  bool outputIsNative;
+  // Native samples to the output picture's pixels, which the stream runs on each field of a raw
+  // frame; null where the output picture holds the native samples themselves.
+  const imaging::RowKernel* toOutput;
   // The preview window and the recorder take the output picture itself (null), or the 24-bit
   // colour picture (colour_picture.h) that this makes of it.
-  imaging::BlitKernel toShown;
+  const imaging::RowKernel* toShown;
   // The window's own picture when the shown one is scaled to the client area.
   uint16_t displayBits;
-  imaging::StretchKernel stretch;
+  imaging::StretchFn* stretch;
   // Still images are written from the colour picture (the output picture is not colour to a
   // reader), or else from the output picture itself; raw files always hold the output picture's
   // own bytes.
@@ -38,18 +35,17 @@ struct ColourModeTraits {
 };
 
 constexpr ColourModeTraits kColourModes[kColourModeCount] = {
-    {8, 8, false, imaging::CopyGray8Flip, true, nullptr, 8, imaging::StretchGray8, false},
+    {8, 8, false, nullptr, nullptr, 8, imaging::StretchGray8, false},
     // The application receives the YUYV pairs; the window, stills and recordings show the
     // colour picture they carry.
-    {16, 16, true, imaging::CopyYuv16Flip, true, imaging::YuyvToBgr24, 24, imaging::StretchColor24,
-     true},
-    {24, 16, true, imaging::YuyvToBgr24Flip, false, nullptr, 24, imaging::StretchColor24, false},
-    {32, 16, true, imaging::YuyvToBgrx32Flip, false, imaging::CopyColor24, 24,
-     imaging::StretchColor24, false},
-    {48, 16, true, imaging::YuyvToBgr48Flip, false, imaging::Color48ToColor24, 24,
-     imaging::StretchColor24, false},
-    {64, 16, true, imaging::YuyvToBgra64Flip, false, imaging::Color48ToColor24, 24,
-     imaging::StretchColor24, false},
+    {16, 16, true, nullptr, &imaging::kYuyvToBgr24, 24, imaging::StretchBgr24, true},
+    {24, 16, true, &imaging::kYuyvToBgr24, nullptr, 24, imaging::StretchBgr24, false},
+    {32, 16, true, &imaging::kYuyvToBgrx32, &imaging::kBgrx32ToBgr24, 24, imaging::StretchBgr24,
+     false},
+    {48, 16, true, &imaging::kYuyvToBgr48, &imaging::kBgr48ToBgr24, 24, imaging::StretchBgr24,
+     false},
+    {64, 16, true, &imaging::kYuyvToBgra64, &imaging::kBgra64ToBgr24, 24, imaging::StretchBgr24,
+     false},
 };
 
 // The traits of colour mode `index`; null outside the table (a damaged stored setting).
@@ -65,16 +61,22 @@ constexpr int ModeIndexOfBits(int bitsPerPixel) {
   return -1;
 }
 
-// A mode whose output picture holds the native samples has pixels of their size.
-constexpr bool NativeOutputsMatch() {
+// Each mode's kernels read and write pixels of its sizes.
+constexpr bool KernelsFitModes() {
   for (const ColourModeTraits& mode : kColourModes) {
-    if (mode.outputIsNative && mode.bitsPerPixel != mode.nativeBits) return false;
+    const int sample = mode.twoByteSamples ? 2 : 1;
+    const imaging::RowKernel* out = mode.toOutput;
+    if (out == nullptr ? mode.bitsPerPixel != mode.nativeBits
+                       : out->srcBytes != sample || out->dstBytes * 8 != mode.bitsPerPixel) {
+      return false;
+    }
+    if (mode.toShown != nullptr && mode.toShown->srcBytes * 8 != mode.bitsPerPixel) return false;
   }
   return true;
 }
 
 static_assert(ModeIndexOfBits(24) == kDefaultColourMode);
-static_assert(NativeOutputsMatch());
+static_assert(KernelsFitModes());
 static_assert(kColourModes[kMode64].bitsPerPixel == 64);
 
 }  // namespace zelcnv::camera

@@ -21,7 +21,7 @@ const imaging::FrameBitmap& ColourPicture::Get() {
   if (toColour_ == nullptr) return *output_;
   if (!made_) {
     // Refused only where a picture has no pixels; the colour picture then stays as it was.
-    static_cast<void>(picture_.ConvertFrom(toColour_, output_, nullptr, 0, 0));
+    static_cast<void>(picture_.ConvertFrom(*toColour_, *output_));
     made_ = true;
     ++conversions_;
   }
@@ -31,7 +31,7 @@ const imaging::FrameBitmap& ColourPicture::Get() {
 void ColourPicture::CopyInto(imaging::FrameBitmap* target) {
   if (toColour_ != nullptr && !made_) {
     // Refused only where a picture has no pixels; the target then stays as it was.
-    static_cast<void>(target->ConvertFrom(toColour_, output_, nullptr, 0, 0));
+    static_cast<void>(target->ConvertFrom(*toColour_, *output_));
     ++conversions_;
     return;
   }
@@ -41,7 +41,7 @@ void ColourPicture::CopyInto(imaging::FrameBitmap* target) {
     std::memcpy(target->Bits(), colour.Bits(), size_t(colour.Stride()) * size_t(colour.Height()));
   } else {
     // Grey: a device-context copy applies the grey colour table.
-    target->BlitFrom(&colour, nullptr, 0, 0);
+    target->BlitFrom(colour);
   }
 }
 

@@ -38,7 +38,7 @@ class ColourPicture {
   uint64_t Conversions() const { return conversions_; }
 
  private:
-  imaging::BlitKernel toColour_ = nullptr;
+  const imaging::RowKernel* toColour_ = nullptr;
   imaging::FrameBitmap picture_;
   const imaging::FrameBitmap* output_ = nullptr;
   bool made_ = false;

@@ -93,7 +93,7 @@ void PreviewWindow::FitDisplay(uint16_t bits) {
 }
 
 void PreviewWindow::Draw(const imaging::FrameBitmap& picture, uint16_t displayBits,
-                         imaging::StretchKernel stretch) {
+                         imaging::StretchFn* stretch) {
   void* window = window_.load();
   platform::SurfaceDc* dc = dc_.load();
   int32_t width = 0, height = 0;
@@ -112,7 +112,7 @@ void PreviewWindow::Draw(const imaging::FrameBitmap& picture, uint16_t displayBi
     if (!display.Create(width, height, displayBits)) return;
   }
   // Refused only where the picture has no pixels; the display picture is drawn as it stands.
-  static_cast<void>(display.StretchFrom(stretch, &picture, nullptr, nullptr));
+  static_cast<void>(display.StretchFrom(stretch, picture));
   platform::BlitSurface(dc, 0, 0, width, height, display.MemoryDc(), 0, 0);
 }
 

@@ -41,8 +41,7 @@ class PreviewWindow {
   // Draws `picture` into the client area: copied 1:1 when it fits, otherwise scaled with
   // `stretch` through the display picture (`displayBits` deep). Nothing for a closed or empty
   // window, or one not on screen.
-  void Draw(const imaging::FrameBitmap& picture, uint16_t displayBits,
-            imaging::StretchKernel stretch);
+  void Draw(const imaging::FrameBitmap& picture, uint16_t displayBits, imaging::StretchFn* stretch);
 
  private:
   void* MakeWindow(const void* owner, int32_t frameWidth, int32_t frameHeight);

@@ -83,7 +83,7 @@ int CZelCam::SaveImage(const char* fileName, uint32_t fileType) {
   }
   imaging::FrameBitmap colour;
   if (!colour.Create(image->Width(), image->Height(), 24) ||
-      !colour.ConvertFrom(mode->toShown, image, nullptr, 0, 0)) {
+      !colour.ConvertFrom(*mode->toShown, *image)) {
     return 0;
   }
   return imaging::SaveImageFile(fileName, &colour, fileType) ? 1 : 0;

@@ -177,15 +177,12 @@ void CZelCam::PreviewLoop() {
 
 bool CZelCam::WeaveIntoOutput(const device::FieldRows& rows, uint8_t* copyTo, bool topDown) {
   const ColourModeTraits& mode = *StreamMode();
-  // The kernels read samples of the mode's native size.
-  if (rows.bytesPerSample * 8 != mode.nativeBits) return false;
   const imaging::InterlacedFrame frame{{rows.field[0], rows.field[1]},
                                        rows.pitchBytes,
                                        rows.width,
                                        rows.height,
                                        rows.bytesPerSample};
-  return imaging::WeaveFrame(frame, mode.outputIsNative ? nullptr : mode.toOutput, output_.Back(),
-                             copyTo, topDown);
+  return imaging::WeaveFrame(frame, mode.toOutput, output_.Back(), copyTo, topDown);
 }
 
 void CZelCam::DeliverFrame(const imaging::FrameBitmap& output, bool copied) {

@@ -11,14 +11,6 @@
 namespace zelcnv::imaging {
 namespace {
 
-struct Features {
-  bool sse2 = false;
-  bool ssse3 = false;
-  bool avx2 = false;
-  bool avx512 = false;
-  bool avx512Vbmi = false;
-};
-
 #if defined(__x86_64__) || defined(__i386__)
 constexpr unsigned kEdxSse2 = 1u << 26;
 constexpr unsigned kEcxSsse3 = 1u << 9;
@@ -38,71 +30,36 @@ uint32_t ReadXcr0() {
   return low;
 }
 
-Features Detect() {
-  Features f;
+// Each level needs every one below it.
+Isa Detect() {
   unsigned a = 0, b = 0, c = 0, d = 0;
-  if (__get_cpuid(1, &a, &b, &c, &d) == 0) return f;
-  f.sse2 = (d & kEdxSse2) != 0;
-  f.ssse3 = f.sse2 && (c & kEcxSsse3) != 0;
+  if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (d & kEdxSse2) == 0 || (c & kEcxSsse3) == 0) {
+    return Isa::kScalar;
+  }
   const bool xsave = (c & kEcxOsXsave) != 0 && (c & kEcxAvx) != 0;
   const uint32_t xcr0 = xsave ? ReadXcr0() : 0;
-  const bool avxState = (xcr0 & kXcr0SseAndAvxState) == kXcr0SseAndAvxState;
-  const bool avx512State = avxState && (xcr0 & kXcr0Avx512State) == kXcr0Avx512State;
   unsigned a7 = 0, b7 = 0, c7 = 0, d7 = 0;
-  if (avxState && f.ssse3 && __get_cpuid_count(7, 0, &a7, &b7, &c7, &d7) != 0) {
-    f.avx2 = (b7 & kEbxAvx2) != 0;
-    f.avx512 = f.avx2 && avx512State && (b7 & kEbxAvx512F) != 0 && (b7 & kEbxAvx512Bw) != 0;
-    f.avx512Vbmi = f.avx512 && (c7 & kEcxAvx512Vbmi) != 0;
+  if ((xcr0 & kXcr0SseAndAvxState) != kXcr0SseAndAvxState ||
+      __get_cpuid_count(7, 0, &a7, &b7, &c7, &d7) == 0 || (b7 & kEbxAvx2) == 0) {
+    return Isa::kSsse3;
   }
-  return f;
+  if ((xcr0 & kXcr0Avx512State) != kXcr0Avx512State || (b7 & kEbxAvx512F) == 0 ||
+      (b7 & kEbxAvx512Bw) == 0) {
+    return Isa::kAvx2;
+  }
+  return (c7 & kEcxAvx512Vbmi) != 0 ? Isa::kAvx512Vbmi : Isa::kAvx512;
 }
 #else
-Features Detect() {
-  return {};
+Isa Detect() {
+  return Isa::kScalar;
 }
 #endif
-
-const Features& Cpu() {
-  static const Features features = Detect();
-  return features;
-}
 
 }  // namespace
 
 bool CpuSupports(Isa isa) {
-  switch (isa) {
-    case Isa::kScalar:
-      return true;
-    case Isa::kSse2:
-      return Cpu().sse2;
-    case Isa::kSsse3:
-      return Cpu().ssse3;
-    case Isa::kAvx2:
-      return Cpu().avx2;
-    case Isa::kAvx512:
-      return Cpu().avx512;
-    case Isa::kAvx512Vbmi:
-      return Cpu().avx512Vbmi;
-  }
-  return false;
-}
-
-const char* IsaName(Isa isa) {
-  switch (isa) {
-    case Isa::kScalar:
-      return "scalar";
-    case Isa::kSse2:
-      return "sse2";
-    case Isa::kSsse3:
-      return "ssse3";
-    case Isa::kAvx2:
-      return "avx2";
-    case Isa::kAvx512:
-      return "avx512";
-    case Isa::kAvx512Vbmi:
-      return "avx512vbmi";
-  }
-  return "?";
+  static const Isa best = Detect();
+  return isa <= best;
 }
 
 }  // namespace zelcnv::imaging

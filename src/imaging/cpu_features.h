@@ -4,13 +4,11 @@
 
 namespace zelcnv::imaging {
 
-// kAvx512: the foundation and the byte-and-word instructions; kAvx512Vbmi: also the byte
-// permutes.
-enum class Isa { kScalar, kSse2, kSsse3, kAvx2, kAvx512, kAvx512Vbmi };
+// In order, each level taking in those before it. kAvx512: the foundation and the byte-and-word
+// instructions; kAvx512Vbmi: also the byte permutes.
+enum class Isa { kScalar, kSsse3, kAvx2, kAvx512, kAvx512Vbmi };
 
 // True when code built for `isa` runs here; kScalar always does.
 bool CpuSupports(Isa isa);
-
-const char* IsaName(Isa isa);
 
 }  // namespace zelcnv::imaging

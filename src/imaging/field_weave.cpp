@@ -14,14 +14,15 @@ constexpr int32_t kBandFieldRows = 8;
 
 }  // namespace
 
-bool WeaveFrame(const InterlacedFrame& frame, BlitKernel kernel, FrameBitmap& picture,
+bool WeaveFrame(const InterlacedFrame& frame, const RowKernel* kernel, FrameBitmap& picture,
                 uint8_t* copyTo, bool topDown) {
   const int32_t height = frame.height;
-  const int32_t outputBytes = kernel == nullptr ? frame.bytesPerSample : picture.BytesPerPixel();
+  const int32_t sampleBytes = kernel == nullptr ? picture.BytesPerPixel() : kernel->srcBytes;
+  const int32_t pixelBytes = kernel == nullptr ? frame.bytesPerSample : kernel->dstBytes;
   // A picture sized for another geometry is never written past.
   if (frame.field[0] == nullptr || frame.field[1] == nullptr || height <= 0 ||
       frame.width != picture.Width() || height != picture.Height() ||
-      outputBytes != picture.BytesPerPixel()) {
+      sampleBytes != frame.bytesPerSample || pixelBytes != picture.BytesPerPixel()) {
     return false;
   }
   const size_t stride = size_t(picture.Stride());
@@ -40,17 +41,13 @@ bool WeaveFrame(const InterlacedFrame& frame, BlitKernel kernel, FrameBitmap& pi
       for (int32_t p = 2 * first; p < bandEnd; ++p)
         std::memcpy(memoryRow(p), sourceRow(p), rowBytes);
     } else {
-      // Each field's rows are every second row of the picture: the flipping kernel writes the
-      // band's last row of a field into the lowest memory row of its own.
+      // Each field's rows are every second row of the picture, and picture rows go down in
+      // memory as they go down the picture.
       for (int field = 0; field < 2; ++field) {
         const int32_t count = std::min(kBandFieldRows, fieldRows[field] - first);
         if (count <= 0) continue;
-        const ConstPlane source{sourceRow(2 * first + field),
-                                static_cast<int32_t>(frame.pitchBytes),
-                                uint16_t(frame.bytesPerSample)};
-        const Plane dst{memoryRow(2 * (first + count - 1) + field), 2 * picture.Stride(),
-                        picture.BytesPerPixel()};
-        kernel(dst, source, {0, 0, frame.width, count}, 0, 0);
+        ConvertRows(*kernel, sourceRow(2 * first + field), ptrdiff_t(frame.pitchBytes),
+                    memoryRow(2 * first + field), -2 * ptrdiff_t(stride), frame.width, count);
       }
     }
     if (copyTo == nullptr) continue;

@@ -22,12 +22,11 @@ struct InterlacedFrame {
 };
 
 // Makes `picture` (bottom row first in memory, as every FrameBitmap) from `frame`: each field's
-// rows through `kernel`, a flipping kernel that keeps the picture upright (null: the samples are
-// copied as they are); the caller vouches that the frame's samples are the kernel's. When `copyTo`
-// is not null it receives the picture too, top row first when `topDown`, a band at a time while the
-// band is still in the cache. False, writing nothing, when the frame is missing or not of the
-// picture's size and sample size.
-[[nodiscard]] bool WeaveFrame(const InterlacedFrame& frame, BlitKernel kernel, FrameBitmap& picture,
-                              uint8_t* copyTo, bool topDown);
+// rows through `kernel` (null: the samples are copied as they are). When `copyTo` is not null it
+// receives the picture too, top row first when `topDown`, a band at a time while the band is still
+// in the cache. False, writing nothing, when the frame is missing or not of the picture's size, or
+// its samples or the picture's pixels are not the kernel's.
+[[nodiscard]] bool WeaveFrame(const InterlacedFrame& frame, const RowKernel* kernel,
+                              FrameBitmap& picture, uint8_t* copyTo, bool topDown);
 
 }  // namespace zelcnv::imaging

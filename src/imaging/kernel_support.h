@@ -1,24 +1,10 @@
-// Small pieces the reference kernels and the fast paths must share to agree bit for bit: pixel
-// addressing and the stretch kernels' sample positions.
+// What the reference stretch and the fast one must share to agree bit for bit: the sample
+// positions.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
-#include "imaging/kernels.h"
-
 namespace zelcnv::imaging {
-
-inline ptrdiff_t PixelOffset(int32_t row, int32_t stride, int32_t column, uint16_t bytesPerPixel) {
-  return static_cast<ptrdiff_t>(row) * stride + static_cast<ptrdiff_t>(column) * bytesPerPixel;
-}
-
-inline int64_t RectWidth(const PixelRect& rect) {
-  return int64_t{rect.right} - rect.left;
-}
-inline int64_t RectHeight(const PixelRect& rect) {
-  return int64_t{rect.bottom} - rect.top;
-}
 
 // Source-to-destination size ratio of a stretch, rounded to single precision.
 inline float StretchRatio(int64_t sourceSize, int64_t destinationSize) {

@@ -8,23 +8,19 @@
 
 namespace zelcnv::imaging {
 
-struct BlitVariant {
+template <class Fn>
+struct Variant {
   const char* name;
-  BlitKernel kernel;
+  Fn* run;
 };
 
-struct StretchVariant {
-  const char* name;
-  StretchKernel kernel;
-};
+// "reference" first, then each fast path this processor runs ("table", or an instruction set's
+// name). A kernel without a fast path has only its reference.
+std::vector<Variant<RowFn>> VariantsOf(RowFn* kernel);
+std::vector<Variant<StretchFn>> VariantsOf(StretchFn* kernel);
 
-// "reference" first, then each fast path this processor runs ("rows", "table", or an
-// instruction set's name). A kernel without a fast path has only its reference.
-std::vector<BlitVariant> VariantsOf(BlitKernel kernel);
-std::vector<StretchVariant> VariantsOf(StretchKernel kernel);
-
-// The name of the implementation that the public kernel uses here.
-const char* ActiveVariantOf(BlitKernel kernel);
-const char* ActiveVariantOf(StretchKernel kernel);
+// The name of the implementation that the library's kernel uses here.
+const char* ActiveVariantOf(RowFn* kernel);
+const char* ActiveVariantOf(StretchFn* kernel);
 
 }  // namespace zelcnv::imaging

@@ -16,48 +16,16 @@
 namespace zelcnv::imaging::simd {
 namespace {
 
-struct Ssse3Ops {
-  using I = __m128i;
-  using F = __m128;
+#define ZELCNV_MM_I __m128i
+#define ZELCNV_MM_F __m128
+#define ZELCNV_MM(op) _mm_##op
+#define ZELCNV_MM_SI(op) _mm_##op##_si128
+#include "imaging/yuyv_simd_ops.h"
+
+struct Ssse3Ops : SharedOps {
   static constexpr int kPixels = 8;
 
-  static I Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const I*>(p)); }
-  static I Zero() { return _mm_setzero_si128(); }
-  static I Set16(uint16_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
-  static I Set32(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
-  static F SetF(float v) { return _mm_set1_ps(v); }
   static I Bytes(const uint8_t (&b)[16]) { return _mm_loadu_si128(reinterpret_cast<const I*>(b)); }
-  static I And(I a, I b) { return _mm_and_si128(a, b); }
-  static I AndNot(I a, I b) { return _mm_andnot_si128(a, b); }
-  static I Or(I a, I b) { return _mm_or_si128(a, b); }
-  static I Add16(I a, I b) { return _mm_add_epi16(a, b); }
-  static I Sub16(I a, I b) { return _mm_sub_epi16(a, b); }
-  static I Sub8(I a, I b) { return _mm_sub_epi8(a, b); }
-  static I SubsU8(I a, I b) { return _mm_subs_epu8(a, b); }
-  static I Add32(I a, I b) { return _mm_add_epi32(a, b); }
-  static I Sub32(I a, I b) { return _mm_sub_epi32(a, b); }
-  static I MulHiU16(I a, I b) { return _mm_mulhi_epu16(a, b); }
-  static I Madd16(I a, I b) { return _mm_madd_epi16(a, b); }
-  template <int N>
-  static I Srli16(I a) {
-    return _mm_srli_epi16(a, N);
-  }
-  template <int N>
-  static I Slli16(I a) {
-    return _mm_slli_epi16(a, N);
-  }
-  template <int N>
-  static I Srli32(I a) {
-    return _mm_srli_epi32(a, N);
-  }
-  static I Cmpeq16(I a, I b) { return _mm_cmpeq_epi16(a, b); }
-  static I Cmpgt16(I a, I b) { return _mm_cmpgt_epi16(a, b); }
-  static I Cmpeq32(I a, I b) { return _mm_cmpeq_epi32(a, b); }
-  static I Shuffle(I a, I control) { return _mm_shuffle_epi8(a, control); }
-  static I PackUs16(I a, I b) { return _mm_packus_epi16(a, b); }
-  static F ToFloat(I a) { return _mm_cvtepi32_ps(a); }
-  static I TruncToInt(F a) { return _mm_cvttps_epi32(a); }
-  static F MulF(F a, F b) { return _mm_mul_ps(a, b); }
   static I CmpeqF(F a, F b) { return _mm_castps_si128(_mm_cmpeq_ps(a, b)); }
   static bool Any(I a) { return _mm_movemask_epi8(a) != 0; }
   static I Gather(const uint32_t* table, I index) {
@@ -86,83 +54,63 @@ constexpr uint8_t kDropFourth[16] = {0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 128
 
 }  // namespace
 
-int32_t YuyvToBgr24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
-                             int32_t rows, int32_t pixels) {
-  // Made once (the live path converts a frame in bands of a few rows, a call each); the row loop
-  // reads a copy of this call's own (measured faster than reading the shared one).
-  static const yuyv_simd::Constants<Ssse3> kConstants(YuyvTables());
-  const yuyv_simd::Constants<Ssse3> constants = kConstants;
-  int32_t done = 0;
-  yuyv_simd::Mode mode = yuyv_simd::Mode::kAfterwards;
-  for (int32_t i = 0; i < rows; ++i) {
-    done = yuyv_simd::Row<Ssse3>(src + i * srcStep, dst + i * dstStep, pixels, constants, &mode);
-  }
-  return done;
+int32_t YuyvToBgr24RowSsse3(const uint8_t* src, uint8_t* dst, int32_t pixels) {
+  return yuyv_simd::ConvertRow<Ssse3>(src, dst, pixels);
 }
 
-int32_t Color32To24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
-                             int32_t rows, int32_t pixels) {
+int32_t Bgrx32ToBgr24RowSsse3(const uint8_t* s, uint8_t* d, int32_t pixels) {
   constexpr int32_t kBlock = 16;
   const __m128i drop = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kDropFourth));
   const int32_t done = pixels / kBlock * kBlock;
-  for (int32_t i = 0; i < rows; ++i) {
-    const uint8_t* s = src + i * srcStep;
-    uint8_t* d = dst + i * dstStep;
-    for (int32_t j = 0; j < done; j += kBlock, s += 4 * kBlock, d += 3 * kBlock) {
-      const __m128i* in = reinterpret_cast<const __m128i*>(s);
-      const __m128i p0 = _mm_shuffle_epi8(_mm_loadu_si128(in), drop);
-      const __m128i p1 = _mm_shuffle_epi8(_mm_loadu_si128(in + 1), drop);
-      const __m128i p2 = _mm_shuffle_epi8(_mm_loadu_si128(in + 2), drop);
-      const __m128i p3 = _mm_shuffle_epi8(_mm_loadu_si128(in + 3), drop);
-      __m128i* out = reinterpret_cast<__m128i*>(d);
-      _mm_storeu_si128(out, _mm_or_si128(p0, _mm_slli_si128(p1, 12)));
-      _mm_storeu_si128(out + 1, _mm_or_si128(_mm_srli_si128(p1, 4), _mm_slli_si128(p2, 8)));
-      _mm_storeu_si128(out + 2, _mm_or_si128(_mm_srli_si128(p2, 8), _mm_slli_si128(p3, 4)));
-    }
+  for (int32_t j = 0; j < done; j += kBlock, s += 4 * kBlock, d += 3 * kBlock) {
+    const __m128i* in = reinterpret_cast<const __m128i*>(s);
+    const __m128i p0 = _mm_shuffle_epi8(_mm_loadu_si128(in), drop);
+    const __m128i p1 = _mm_shuffle_epi8(_mm_loadu_si128(in + 1), drop);
+    const __m128i p2 = _mm_shuffle_epi8(_mm_loadu_si128(in + 2), drop);
+    const __m128i p3 = _mm_shuffle_epi8(_mm_loadu_si128(in + 3), drop);
+    __m128i* out = reinterpret_cast<__m128i*>(d);
+    _mm_storeu_si128(out, _mm_or_si128(p0, _mm_slli_si128(p1, 12)));
+    _mm_storeu_si128(out + 1, _mm_or_si128(_mm_srli_si128(p1, 4), _mm_slli_si128(p2, 8)));
+    _mm_storeu_si128(out + 2, _mm_or_si128(_mm_srli_si128(p2, 8), _mm_slli_si128(p3, 4)));
   }
   return done;
 }
 
-int32_t WidenBgr24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
-                            int32_t rows, int32_t pixels, Widening widening) {
+int32_t WidenBgr24RowSsse3(const uint8_t* s, uint8_t* d, int32_t pixels, int outBytes) {
   constexpr int32_t kBlock = 16;  // 48 bytes in
   const __m128i add = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kAddFourth));
-  const __m128i fourth = _mm_set1_epi32(widening == Widening::kBgra64 ? -16777216 : 0);
+  const __m128i fourth = _mm_set1_epi32(outBytes == 8 ? -16777216 : 0);
   const int32_t done = pixels / kBlock * kBlock;
-  for (int32_t i = 0; i < rows; ++i) {
-    const uint8_t* s = src + i * srcStep;
-    uint8_t* d = dst + i * dstStep;
-    for (int32_t j = 0; j < done; j += kBlock, s += 3 * kBlock) {
-      const __m128i* in = reinterpret_cast<const __m128i*>(s);
-      const __m128i in0 = _mm_loadu_si128(in), in1 = _mm_loadu_si128(in + 1);
-      const __m128i in2 = _mm_loadu_si128(in + 2);
-      __m128i* out = reinterpret_cast<__m128i*>(d);
-      if (widening == Widening::kBgr48) {
-        // Every byte twice: b | b << 8 is b * 257.
-        _mm_storeu_si128(out, _mm_unpacklo_epi8(in0, in0));
-        _mm_storeu_si128(out + 1, _mm_unpackhi_epi8(in0, in0));
-        _mm_storeu_si128(out + 2, _mm_unpacklo_epi8(in1, in1));
-        _mm_storeu_si128(out + 3, _mm_unpackhi_epi8(in1, in1));
-        _mm_storeu_si128(out + 4, _mm_unpacklo_epi8(in2, in2));
-        _mm_storeu_si128(out + 5, _mm_unpackhi_epi8(in2, in2));
-        d += 6 * kBlock;
-        continue;
-      }
-      const __m128i quads[4] = {
-          _mm_or_si128(_mm_shuffle_epi8(in0, add), fourth),
-          _mm_or_si128(_mm_shuffle_epi8(_mm_alignr_epi8(in1, in0, 12), add), fourth),
-          _mm_or_si128(_mm_shuffle_epi8(_mm_alignr_epi8(in2, in1, 8), add), fourth),
-          _mm_or_si128(_mm_shuffle_epi8(_mm_srli_si128(in2, 4), add), fourth)};
-      for (int q = 0; q < 4; ++q) {
-        if (widening == Widening::kBgrx32) {
-          _mm_storeu_si128(out + q, quads[q]);
-        } else {
-          _mm_storeu_si128(out + 2 * q, _mm_unpacklo_epi8(quads[q], quads[q]));
-          _mm_storeu_si128(out + 2 * q + 1, _mm_unpackhi_epi8(quads[q], quads[q]));
-        }
-      }
-      d += (widening == Widening::kBgrx32 ? 4 : 8) * kBlock;
+  for (int32_t j = 0; j < done; j += kBlock, s += 3 * kBlock) {
+    const __m128i* in = reinterpret_cast<const __m128i*>(s);
+    const __m128i in0 = _mm_loadu_si128(in), in1 = _mm_loadu_si128(in + 1);
+    const __m128i in2 = _mm_loadu_si128(in + 2);
+    __m128i* out = reinterpret_cast<__m128i*>(d);
+    if (outBytes == 6) {
+      // Every byte twice: b | b << 8 is b * 257.
+      _mm_storeu_si128(out, _mm_unpacklo_epi8(in0, in0));
+      _mm_storeu_si128(out + 1, _mm_unpackhi_epi8(in0, in0));
+      _mm_storeu_si128(out + 2, _mm_unpacklo_epi8(in1, in1));
+      _mm_storeu_si128(out + 3, _mm_unpackhi_epi8(in1, in1));
+      _mm_storeu_si128(out + 4, _mm_unpacklo_epi8(in2, in2));
+      _mm_storeu_si128(out + 5, _mm_unpackhi_epi8(in2, in2));
+      d += 6 * kBlock;
+      continue;
     }
+    const __m128i quads[4] = {
+        _mm_or_si128(_mm_shuffle_epi8(in0, add), fourth),
+        _mm_or_si128(_mm_shuffle_epi8(_mm_alignr_epi8(in1, in0, 12), add), fourth),
+        _mm_or_si128(_mm_shuffle_epi8(_mm_alignr_epi8(in2, in1, 8), add), fourth),
+        _mm_or_si128(_mm_shuffle_epi8(_mm_srli_si128(in2, 4), add), fourth)};
+    for (int q = 0; q < 4; ++q) {
+      if (outBytes == 4) {
+        _mm_storeu_si128(out + q, quads[q]);
+      } else {
+        _mm_storeu_si128(out + 2 * q, _mm_unpacklo_epi8(quads[q], quads[q]));
+        _mm_storeu_si128(out + 2 * q + 1, _mm_unpackhi_epi8(quads[q], quads[q]));
+      }
+    }
+    d += outBytes * kBlock;
   }
   return done;
 }
@@ -170,20 +118,5 @@ int32_t WidenBgr24RowsSsse3(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst,
 }  // namespace zelcnv::imaging::simd
 
 #pragma GCC pop_options
-
-#else
-
-namespace zelcnv::imaging::simd {
-int32_t YuyvToBgr24RowsSsse3(const uint8_t*, ptrdiff_t, uint8_t*, ptrdiff_t, int32_t, int32_t) {
-  return 0;
-}
-int32_t Color32To24RowsSsse3(const uint8_t*, ptrdiff_t, uint8_t*, ptrdiff_t, int32_t, int32_t) {
-  return 0;
-}
-int32_t WidenBgr24RowsSsse3(const uint8_t*, ptrdiff_t, uint8_t*, ptrdiff_t, int32_t, int32_t,
-                            Widening) {
-  return 0;
-}
-}  // namespace zelcnv::imaging::simd
 
 #endif

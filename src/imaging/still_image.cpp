@@ -26,12 +26,11 @@ PixelView TopDown(const FrameBitmap& bitmap) {
   return {RowOf(view, view.height - 1), view.width, view.height, -view.stride, view.bitCount};
 }
 
-// `target`, shaped like `source` at `bits` per pixel, filled from it through `kernel` with the
-// rows kept in order.
-[[nodiscard]] bool Convert(FrameBitmap* target, uint16_t bits, BlitKernel kernel,
+// `target`, shaped like `source` with the kernel's pixels, filled from it through `kernel`.
+[[nodiscard]] bool Convert(FrameBitmap* target, const RowKernel& kernel,
                            const FrameBitmap& source) {
-  return target->Create(source.Width(), source.Height(), bits) != 0 &&
-         target->ConvertFrom(kernel, &source, nullptr, 0, 0);
+  return target->Create(source.Width(), source.Height(), uint16_t(8 * kernel.dstBytes)) &&
+         target->ConvertFrom(kernel, source);
 }
 
 // The picture's own bytes, top row first: gathered in that order and written at once (a write a
@@ -55,11 +54,14 @@ bool SaveJpeg(const FrameBitmap& picture, const char* fileName, int quality) {
     case 24:
       return WriteJpegFile(fileName, BottomUp(picture), quality, true);
     case 32:  // the fourth byte of each pixel is dropped
-      if (!Convert(&colour, 24, CopyColor24, picture)) return false;
+      if (!Convert(&colour, kBgrx32ToBgr24, picture)) return false;
       return WriteJpegFile(fileName, BottomUp(colour), quality, true);
     case 48:
     case 64:  // the high byte of each 16-bit channel
-      if (!Convert(&colour, 24, Color48ToColor24, picture)) return false;
+      if (!Convert(&colour, picture.BitsPerPixel() == 48 ? kBgr48ToBgr24 : kBgra64ToBgr24,
+                   picture)) {
+        return false;
+      }
       return WriteJpegFile(fileName, BottomUp(colour), quality, true);
     default:
       return false;
@@ -76,7 +78,7 @@ bool SavePng(const FrameBitmap& picture, const char* fileName) {
     case 32: {
       // The fourth byte is alpha to a PNG reader: 0 in the picture, opaque in the file.
       FrameBitmap opaque;
-      if (!Convert(&opaque, 32, InvertAlpha32, picture)) return false;
+      if (!Convert(&opaque, kBgrx32ToBgra32, picture)) return false;
       return WritePngFile(fileName, TopDown(opaque));
     }
     default:
@@ -85,25 +87,25 @@ bool SavePng(const FrameBitmap& picture, const char* fileName) {
 }
 
 // The TIFF layout of each colour depth, and the kernel that puts red first as the file stores it.
-// The 32-bit pictures' fourth byte stays 0 (the new picture holds 0 there); the 64-bit ones'
-// fourth channel is opaque alpha.
+// The 32-bit pictures' fourth byte is 0 in the file; the 64-bit ones' fourth channel is opaque
+// alpha.
 struct TiffLayout {
   int bits;
   int bitsPerSample;
   int samples;
-  BlitKernel kernel;
+  const RowKernel* kernel;
 };
-constexpr TiffLayout kTiffLayouts[] = {{24, 8, 3, SwapColor24},
-                                       {32, 8, 4, SwapColor24},
-                                       {48, 16, 3, SwapColor48},
-                                       {64, 16, 4, SwapColor64}};
+constexpr TiffLayout kTiffLayouts[] = {{24, 8, 3, &kBgr24ToRgb24},
+                                       {32, 8, 4, &kBgrx32ToRgbx32},
+                                       {48, 16, 3, &kBgr48ToRgb48},
+                                       {64, 16, 4, &kBgra64ToRgba64}};
 
 bool SaveTiff(const FrameBitmap& picture, const char* fileName) {
   if (picture.BitsPerPixel() == 8) return WriteTiffFile(fileName, TopDown(picture), 8, 1);
   for (const TiffLayout& layout : kTiffLayouts) {
     if (layout.bits != picture.BitsPerPixel()) continue;
     FrameBitmap swapped;
-    if (!Convert(&swapped, uint16_t(layout.bits), layout.kernel, picture)) return false;
+    if (!Convert(&swapped, *layout.kernel, picture)) return false;
     return WriteTiffFile(fileName, TopDown(swapped), layout.bitsPerSample, layout.samples,
                          layout.bitsPerSample == 16);
   }

@@ -212,21 +212,4 @@ struct Avx512 {
   }
 };
 
-// Rows of pixels of kOut bytes (Block); wider than 3 only with the byte permutes.
-template <bool kPermutesBytes, int kOut = 3>
-int32_t YuyvRows(const uint8_t* src, ptrdiff_t srcStep, uint8_t* dst, ptrdiff_t dstStep,
-                 int32_t rows, int32_t pixels) {
-  using V = Avx512<kPermutesBytes>;
-  // Made once (the live path converts a frame in bands of a few rows, a call each); the row loop
-  // reads a copy of this call's own (measured faster than reading the shared one).
-  static const yuyv_simd::Constants<V> kConstants(YuyvTables());
-  const yuyv_simd::Constants<V> constants = kConstants;
-  int32_t done = 0;
-  yuyv_simd::Mode mode = yuyv_simd::Mode::kAfterwards;
-  for (int32_t i = 0; i < rows; ++i) {
-    done = yuyv_simd::Row<V, kOut>(src + i * srcStep, dst + i * dstStep, pixels, constants, &mode);
-  }
-  return done;
-}
-
 }  // namespace zelcnv::imaging::simd::avx512

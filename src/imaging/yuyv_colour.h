@@ -6,9 +6,6 @@
 
 namespace zelcnv::imaging {
 
-// The reference kernel buffers rows in work rows of this many pixels; wider rows go in pieces.
-constexpr int32_t kYuyvWorkRowPixels = 2000;
-
 constexpr int kChromaOffset = 128;
 
 inline uint8_t ClampToByte(int value) {

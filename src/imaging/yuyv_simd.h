@@ -425,4 +425,15 @@ inline int32_t Row(const uint8_t* src, uint8_t* dst, int32_t pixels, const Const
   return done;
 }
 
+// One row through the loop: the constants are made once and copied for the call (the loop reads
+// a copy of its own faster than the shared one, which its stores might alias), and each thread
+// carries its way of correcting blocks from row to row.
+template <class V, int kOut = 3>
+int32_t ConvertRow(const uint8_t* src, uint8_t* dst, int32_t pixels) {
+  static const Constants<V> kConstants(YuyvTables());
+  static thread_local Mode mode = Mode::kAfterwards;
+  const Constants<V> constants = kConstants;
+  return Row<V, kOut>(src, dst, pixels, constants, &mode);
+}
+
 }  // namespace zelcnv::imaging::yuyv_simd

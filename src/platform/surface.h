@@ -65,8 +65,7 @@ SurfaceObject* SelectDibSection(SurfaceDc* dc, DibSection* section);
 void RestoreSurfaceObject(SurfaceDc* dc, SurfaceObject* previous);
 
 // The colour table of the 8-bit section selected into `dc`: entries start .. start + count - 1.
-// Return the number of entries set or read; 0 when there is no such section.
-uint32_t SetDcColorTable(SurfaceDc* dc, uint32_t start, uint32_t count, const RgbQuad* colors);
+// Returns the number of entries read; 0 when there is no such section.
 uint32_t GetDcColorTable(SurfaceDc* dc, uint32_t start, uint32_t count, RgbQuad* colors);
 
 // Source copies in picture coordinates (y = 0 at the top), clipped to both surfaces: pixels

@@ -296,17 +296,6 @@ void RestoreSurfaceObject(SurfaceDc* dc, SurfaceObject* previous) {
   }
 }
 
-uint32_t SetDcColorTable(SurfaceDc* dc, uint32_t start, uint32_t count, const RgbQuad* colors) {
-  Table& t = Surfaces();
-  std::lock_guard lock(t.mutex);
-  Dc* found = FindDc(t, dc);
-  Section* s = found != nullptr ? found->selected.get() : nullptr;
-  if (s == nullptr || colors == nullptr || start >= s->colorCount) return 0;
-  const uint32_t n = count < s->colorCount - start ? count : s->colorCount - start;
-  std::memcpy(s->colors + start, colors, n * sizeof(RgbQuad));
-  return n;
-}
-
 uint32_t GetDcColorTable(SurfaceDc* dc, uint32_t start, uint32_t count, RgbQuad* colors) {
   Table& t = Surfaces();
   std::lock_guard lock(t.mutex);

@@ -49,10 +49,6 @@ void RestoreSurfaceObject(SurfaceDc* dc, SurfaceObject* previous) {
   SelectObject(Dc(dc), reinterpret_cast<HGDIOBJ>(previous));
 }
 
-uint32_t SetDcColorTable(SurfaceDc* dc, uint32_t start, uint32_t count, const RgbQuad* colors) {
-  return SetDIBColorTable(Dc(dc), start, count, reinterpret_cast<const RGBQUAD*>(colors));
-}
-
 uint32_t GetDcColorTable(SurfaceDc* dc, uint32_t start, uint32_t count, RgbQuad* colors) {
   return GetDIBColorTable(Dc(dc), start, count, reinterpret_cast<RGBQUAD*>(colors));
 }

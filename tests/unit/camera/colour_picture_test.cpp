@@ -60,7 +60,7 @@ TEST(ColourPictureTest, EachFrameIsConvertedAtMostOnceAndOnlyWhenAskedFor) {
       ASSERT_EQ(forRecorder.BitsPerPixel(), 24);
       imaging::FrameBitmap expected;
       ASSERT_TRUE(expected.Create(kWidth, kHeight, 24));
-      ASSERT_TRUE(expected.ConvertFrom(mode.toShown, &output, nullptr, 0, 0));
+      ASSERT_TRUE(expected.ConvertFrom(*mode.toShown, output));
       EXPECT_TRUE(SamePixels(forRecorder, expected)) << "frame " << frame;
     }
     EXPECT_EQ(colour.Conversions(), 2 * perFrame) << "two frames asked for";

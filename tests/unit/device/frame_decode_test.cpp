@@ -97,15 +97,13 @@ TEST_F(FrameDecodeTest, TheWeaveKeepsThePictureUprightAndRefusesAnotherSize) {
   ASSERT_EQ(picture.Create(rows.width, rows.height, 24), 1);
   const size_t stride = size_t(picture.Stride());
   std::vector<uint8_t> topDown(stride * rows.height), bottomUp(topDown.size());
-  ASSERT_TRUE(imaging::WeaveFrame(frame, imaging::YuyvToBgr24Flip, picture, topDown.data(), true));
-  ASSERT_TRUE(
-      imaging::WeaveFrame(frame, imaging::YuyvToBgr24Flip, picture, bottomUp.data(), false));
+  ASSERT_TRUE(imaging::WeaveFrame(frame, &imaging::kYuyvToBgr24, picture, topDown.data(), true));
+  ASSERT_TRUE(imaging::WeaveFrame(frame, &imaging::kYuyvToBgr24, picture, bottomUp.data(), false));
   EXPECT_EQ(std::memcmp(bottomUp.data(), picture.Bits(), bottomUp.size()), 0);
   for (int32_t p = 0; p < rows.height; ++p) {
     // Picture row p, converted on its own, is memory row height - 1 - p and copy row p.
     std::vector<uint8_t> expected(stride);
-    imaging::reference::YuyvToBgr24({expected.data(), 0, 3}, {rows.Row(p), 0, 2},
-                                    {0, 0, rows.width, 1}, 0, 0);
+    imaging::reference::YuyvToBgr24(rows.Row(p), expected.data(), rows.width);
     EXPECT_EQ(std::memcmp(&topDown[stride * p], expected.data(), 3 * rows.width), 0) << p;
     EXPECT_EQ(
         std::memcmp(&bottomUp[stride * (rows.height - 1 - p)], expected.data(), 3 * rows.width), 0)
@@ -115,10 +113,12 @@ TEST_F(FrameDecodeTest, TheWeaveKeepsThePictureUprightAndRefusesAnotherSize) {
   std::fill(topDown.begin(), topDown.end(), 0xEE);
   imaging::FrameBitmap shorter, grey;
   ASSERT_EQ(shorter.Create(rows.width, rows.height - 1, 24), 1);
-  EXPECT_FALSE(imaging::WeaveFrame(frame, imaging::YuyvToBgr24Flip, shorter, topDown.data(), true));
+  EXPECT_FALSE(imaging::WeaveFrame(frame, &imaging::kYuyvToBgr24, shorter, topDown.data(), true));
   ASSERT_EQ(grey.Create(rows.width, rows.height, 8), 1);
   EXPECT_FALSE(imaging::WeaveFrame(frame, nullptr, grey, topDown.data(), true))
       << "two-byte samples into one-byte pixels";
+  EXPECT_FALSE(imaging::WeaveFrame(frame, &imaging::kYuyvToBgrx32, picture, topDown.data(), true))
+      << "a kernel writing other pixels than the picture's";
   EXPECT_EQ(topDown[0], 0xEE);
   EXPECT_FALSE(imaging::WeaveFrame({}, nullptr, grey, nullptr, false)) << "no frame";
 }

@@ -32,8 +32,8 @@ class PixelBuffer {
   int Height() const { return height_; }
   uint16_t Bpp() const { return static_cast<uint16_t>(bpp_); }
   int32_t Stride() const { return stride_; }
-  Plane View() { return {Base(), stride_, Bpp()}; }
-  ConstPlane View() const { return {Base(), stride_, Bpp()}; }
+  PictureRows<uint8_t> Rows() { return {Base(), stride_, width_, height_}; }
+  PictureRows<const uint8_t> Rows() const { return {Base(), stride_, width_, height_}; }
 
   bool GuardsIntact() const {
     for (int i = 0; i < kGuard; ++i) {
@@ -56,15 +56,14 @@ class PixelBuffer {
   std::vector<uint8_t> bytes_;
 };
 
-// Runs a blit kernel with the buffers' own geometry.
-inline void Blit(BlitKernel kernel, PixelBuffer& dst, const PixelBuffer& src, PixelRect rect,
-                 int32_t x, int32_t y) {
-  kernel(dst.View(), src.View(), rect, x, y);
-}
-
-inline void Stretch(StretchKernel kernel, PixelBuffer& dst, const PixelBuffer& src,
-                    PixelRect dstRect, PixelRect srcRect) {
-  kernel(dst.View(), src.View(), dstRect, srcRect, src.Width(), src.Height());
+// Runs a row function down `height` rows of both buffers from row `first` of the source (counting
+// down from it when `flipped`) into the destination's first rows, `width` pixels from each
+// buffer's column `left`. The pixel sizes are the buffers'.
+inline void Convert(RowFn* row, PixelBuffer& dst, const PixelBuffer& src, int width, int height,
+                    int first = 0, bool flipped = false, int left = 0) {
+  const RowKernel kernel{row, uint8_t(src.Bpp()), uint8_t(dst.Bpp())};
+  ConvertRows(kernel, src.At(left, first), flipped ? -src.Stride() : src.Stride(), dst.At(left, 0),
+              dst.Stride(), width, height);
 }
 
 }  // namespace zelcnv::imaging::testing
