@@ -1,38 +1,31 @@
 // CZelCam: the per-handle camera object. It keeps the streaming state machine (idle, streaming,
 // capture armed) and the calls between the parts it owns: the device library object, the
-// settings, the output and colour pictures, the frame callback, the error stack, the preview
-// window, the recorder and the preview thread.
+// settings, the frame callback, the error stack, the preview window, the recorder and the preview
+// stream (the preview thread with the output and colour pictures).
 //
-// Threads: the application's thread runs every member function except PreviewLoop, which runs
-// on the preview thread; that thread alone writes the pictures and the frame records while a
-// stream runs. Fields both touch are atomic, or parts that lock for themselves.
+// Threads: the application's thread runs every member function; the preview thread runs in the
+// preview stream, and alone writes the pictures and the frame records while a stream runs. Fields
+// both touch are atomic, or parts that lock for themselves.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 #include "camera/call_turn.h"
 #include "camera/colour_modes.h"
-#include "camera/colour_picture.h"
 #include "camera/error_stack.h"
 #include "camera/frame_callback.h"
-#include "camera/output_pictures.h"
+#include "camera/preview_stream.h"
 #include "camera/preview_window.h"
 #include "camera/recorder.h"
 #include "device/zel_cnv_sdk.h"
-#include "imaging/frame_bitmap.h"
-#include "platform/worker.h"
 #include "settings/settings_store.h"
 
 namespace zelcnv::camera {
 
 constexpr int kRingSlots = 10;
 constexpr int kFormatSettleMs = 20;  // the device settles between reset, format and read-back
-
-// Streaming states.
-enum StreamState : int32_t { kStreamIdle = 0, kStreamRunning = 1, kStreamArmed = 2 };
 
 static_assert(settings::CameraSettings{}.colourMode == kDefaultColourMode);
 
@@ -147,27 +140,9 @@ class CZelCam {
 
   // The state machine.
   [[nodiscard]] bool PrepareStream();
-  [[nodiscard]] bool SizePictures(const ColourModeTraits& mode);
   [[nodiscard]] bool StartStreaming();
   bool StopStreaming();
 
-  // The preview thread.
-  static void PreviewThreadEntry(void* camera);
-  void PreviewLoop();
-  // Copies the output picture into the application's buffer (unless the conversion `copied` it
-  // already) and announces the frame. While the callback is held.
-  void DeliverFrame(const imaging::FrameBitmap& output, bool copied);
-
-  // The traits and output picture of the colour mode the stream was prepared for; null when there
-  // is none.
-  const ColourModeTraits* StreamMode() const { return ModeTraits(streamColourMode_.load()); }
-  // A raw frame (a ring slot, or the single-frame read) woven through the stream's colour mode
-  // into the back output picture, and copied band by band into `copyTo` (top row first when
-  // `topDown`) unless it is null. False, the picture and `copyTo` left as they were, when the
-  // frame does not match the picture.
-  [[nodiscard]] bool WeaveIntoOutput(const device::FieldRows& rows, uint8_t* copyTo, bool topDown);
-  [[nodiscard]] bool CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* destination,
-                             int32_t size);
   // The mode of the image a copy or a save reads: the one the output pictures were made for, or
   // before any stream the chosen one. Null for a mode outside the table, and when the chosen mode
   // is not the one the pictures hold (a buffer sized for it must not receive another mode's
@@ -183,26 +158,18 @@ class CZelCam {
   CallTurn turn_;
   ErrorStack errors_;
   std::unique_ptr<device::CZelCnvSdk> device_;
-  // Written by the preview thread while a stream runs, by a snapshot otherwise; read by copies
-  // and saves on the application's thread.
-  OutputPictures output_;
-  ColourPicture colour_;  // preview thread
-
   int32_t imageWidth_ = 640;
   int32_t imageHeight_ = 480;
   // Read by the preview thread and a modal dialog while other threads' exports may run.
   settings::SharedSettings settings_;
 
   std::atomic<int32_t> streamState_{kStreamIdle};
-
-  // The colour mode the running stream was prepared for: a mode chosen meanwhile takes effect at
-  // the next start, as the bitmaps and the sample width are sized for this one.
-  std::atomic<int32_t> streamColourMode_{-1};
-  platform::Worker previewWorker_;
   FrameCallback callback_;
 
   Recorder recorder_{errors_};
   PreviewWindow window_;
+  // After the parts it uses, so that its thread stops before they go.
+  PreviewStream stream_{device_, settings_, errors_, callback_, window_, recorder_, streamState_};
 };
 
 }  // namespace zelcnv::camera

@@ -21,7 +21,7 @@ constexpr uint32_t kSnapShotFrameWaitMs = 10 * 40;
 
 const ColourModeTraits* CZelCam::ImageMode() const {
   const int chosen = settings_.Get().colourMode;
-  const int held = streamColourMode_.load();
+  const int held = stream_.ModeIndex();
   return held < 0 || held == chosen ? ModeTraits(chosen) : nullptr;
 }
 
@@ -48,14 +48,15 @@ int CZelCam::SnapShot(void* buffer, int32_t size, int32_t topDown) {
       kSnapShotFrameWaitMs + static_cast<uint32_t>(std::max(0, settings_.Get().waitTime));
   if (device_->ReadSingleFrame(waitMs) != kStatusOk) return Fail(kErrCapture);
   device::FieldRows rows;
-  if (device_->HeldSingleFrame(&rows) != kStatusOk || !WeaveIntoOutput(rows, nullptr, false)) {
+  if (device_->HeldSingleFrame(&rows) != kStatusOk ||
+      !stream_.WeaveIntoOutput(rows, nullptr, false)) {
     errors_.Push(kErrCapture);
     callback_.Post(0, kErrCapture);
     return 0;
   }
-  const imaging::FrameBitmap& output = output_.Publish();
+  const imaging::FrameBitmap& output = stream_.Output().Publish();
   // The failed copy pushed the buffer error already; it is pushed again as the snapshot's own.
-  if (buffer != nullptr && size != 0 && !CopyOut(output, topDown, buffer, size)) {
+  if (buffer != nullptr && size != 0 && !stream_.CopyOut(output, topDown, buffer, size)) {
     return Fail(kErrBuffer);
   }
   return 1;
@@ -64,16 +65,16 @@ int CZelCam::SnapShot(void* buffer, int32_t size, int32_t topDown) {
 int CZelCam::GetImage(void* buffer, int32_t size, int32_t topDown) {
   if (!device_ || ImageMode() == nullptr) return Fail(kErrNotReady);
   // The newest whole frame, which the preview thread leaves alone while it is copied.
-  const imaging::FrameBitmap* image = output_.Newest();
+  const imaging::FrameBitmap* image = stream_.Output().Newest();
   if (image == nullptr || buffer == nullptr) return Fail(kErrBuffer);
-  if (!CopyOut(*image, topDown, buffer, size)) return Fail(kErrBuffer);
+  if (!stream_.CopyOut(*image, topDown, buffer, size)) return Fail(kErrBuffer);
   return 1;
 }
 
 int CZelCam::SaveImage(const char* fileName, uint32_t fileType) {
   const ColourModeTraits* mode = device_ ? ImageMode() : nullptr;
   if (mode == nullptr) return Fail(kErrNotReady);
-  const imaging::FrameBitmap* image = output_.Newest();
+  const imaging::FrameBitmap* image = stream_.Output().Newest();
   if (fileName == nullptr || image == nullptr) return 0;
   // The writers' failures show only in the result. A mode whose pictures are not colour to a
   // reader is saved as the colour picture it carries, except in raw files, which hold the
@@ -109,8 +110,9 @@ int CZelCam::Record(const char* fileName, int32_t durationMs, int32_t showWindow
     Close();
     return Fail(kErrOperation);
   }
-  const Status started = recorder_.Start(fileName, durationMs, output_.Width(), output_.Height(),
-                                         output_.BitsPerPixel());
+  const OutputPictures& output = stream_.Output();
+  const Status started =
+      recorder_.Start(fileName, durationMs, output.Width(), output.Height(), output.BitsPerPixel());
   if (started == kStatusOk) return 1;
   Close();
   switch (started) {
