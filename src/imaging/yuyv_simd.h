@@ -365,8 +365,8 @@ enum class Mode { kAfterwards, kListedAtOnce, kAllAtOnce };
 // corrected at once too, and only every fourth block is looked at to see whether the picture
 // has changed.
 template <class V, int kOut = 3>
-inline int32_t Row(const uint8_t* src, uint8_t* dst, int32_t pixels, const Constants<V>& k,
-                   Mode* mode) {
+inline int32_t Row(const uint8_t* src, uint8_t* __restrict dst, int32_t pixels,
+                   const Constants<V>& k, Mode* mode) {
   constexpr int32_t kRun = 64;
   constexpr int32_t kSampleEvery = 4;
   int32_t flagged[kRun];
@@ -425,15 +425,14 @@ inline int32_t Row(const uint8_t* src, uint8_t* dst, int32_t pixels, const Const
   return done;
 }
 
-// One row through the loop: the constants are made once and copied for the call (the loop reads
-// a copy of its own faster than the shared one, which its stores might alias), and each thread
-// carries its way of correcting blocks from row to row.
+// One row through the loop. The constants are made once; the loop reads them where they lie, and
+// its destination is declared not to alias them (nor the source), so that they stay in registers
+// across its stores. Each thread carries its way of correcting blocks from row to row.
 template <class V, int kOut = 3>
 int32_t ConvertRow(const uint8_t* src, uint8_t* dst, int32_t pixels) {
   static const Constants<V> kConstants(YuyvTables());
   static thread_local Mode mode = Mode::kAfterwards;
-  const Constants<V> constants = kConstants;
-  return Row<V, kOut>(src, dst, pixels, constants, &mode);
+  return Row<V, kOut>(src, dst, pixels, kConstants, &mode);
 }
 
 }  // namespace zelcnv::imaging::yuyv_simd
