@@ -41,13 +41,14 @@ bool WeaveFrame(const InterlacedFrame& frame, const RowKernel* kernel, FrameBitm
       for (int32_t p = 2 * first; p < bandEnd; ++p)
         std::memcpy(memoryRow(p), sourceRow(p), rowBytes);
     } else {
-      // Each field's rows are every second row of the picture, and picture rows go down in
-      // memory as they go down the picture.
+      // Each field's rows are every second row of the picture. The band's rows are written
+      // upwards in memory, its last picture row first, as the prefetcher likes best.
       for (int field = 0; field < 2; ++field) {
         const int32_t count = std::min(kBandFieldRows, fieldRows[field] - first);
         if (count <= 0) continue;
-        ConvertRows(*kernel, sourceRow(2 * first + field), ptrdiff_t(frame.pitchBytes),
-                    memoryRow(2 * first + field), -2 * ptrdiff_t(stride), frame.width, count);
+        const int32_t last = 2 * (first + count - 1) + field;
+        ConvertRows(*kernel, sourceRow(last), -ptrdiff_t(frame.pitchBytes), memoryRow(last),
+                    2 * ptrdiff_t(stride), frame.width, count);
       }
     }
     if (copyTo == nullptr) continue;

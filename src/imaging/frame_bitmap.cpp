@@ -94,10 +94,12 @@ bool FrameBitmap::ConvertFrom(const RowKernel& kernel, const FrameBitmap& source
       source.Empty() || bits_ == nullptr || source.bits_ == nullptr) {
     return false;
   }
-  const PictureRows<const uint8_t> from = source.Rows(true);
-  const PictureRows<uint8_t> to = Rows(true);
-  ConvertRows(kernel, from.first, from.step, to.first, to.step, std::min(width_, source.width_),
-              std::min(height_, source.height_));
+  // Both pictures lie bottom row first: the top `rows` picture rows are the last memory rows of
+  // each, walked upwards in memory, as the prefetcher likes best.
+  const int32_t rows = std::min(height_, source.height_);
+  ConvertRows(kernel, source.bits_ + ptrdiff_t{source.stride_} * (source.height_ - rows),
+              source.stride_, bits_ + ptrdiff_t{stride_} * (height_ - rows), stride_,
+              std::min(width_, source.width_), rows);
   return true;
 }
 
@@ -106,7 +108,7 @@ bool FrameBitmap::StretchFrom(StretchFn* stretch, const FrameBitmap& source) {
       source.Empty() || bits_ == nullptr || source.bits_ == nullptr) {
     return false;
   }
-  stretch(source.Rows(false), Rows(false));
+  stretch(source.Rows(), Rows());
   return true;
 }
 

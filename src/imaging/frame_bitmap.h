@@ -46,16 +46,9 @@ class FrameBitmap {
   uint16_t BytesPerPixel() const { return static_cast<uint16_t>(bitCount_ / 8); }
   uint8_t* Bits() { return bits_; }
   const uint8_t* Bits() const { return bits_; }
-  // The rows in memory order, bottom row of the picture first; `topDown`: top row first (the last
-  // memory row, stepping backwards).
-  PictureRows<uint8_t> Rows(bool topDown) {
-    if (!topDown) return {bits_, stride_, width_, height_};
-    return {bits_ + ptrdiff_t{stride_} * (height_ - 1), -ptrdiff_t{stride_}, width_, height_};
-  }
-  PictureRows<const uint8_t> Rows(bool topDown) const {
-    const PictureRows<uint8_t> rows = const_cast<FrameBitmap*>(this)->Rows(topDown);
-    return {rows.first, rows.step, rows.width, rows.height};
-  }
+  // The rows in memory order, bottom row of the picture first.
+  PictureRows<uint8_t> Rows() { return {bits_, stride_, width_, height_}; }
+  PictureRows<const uint8_t> Rows() const { return {bits_, stride_, width_, height_}; }
   // Null when empty, and for a bitmap in plain memory.
   platform::SurfaceDc* MemoryDc() const { return memoryDc_; }
   bool HasSurface() const { return section_ != nullptr; }

@@ -35,13 +35,18 @@ void PutWide(uint8_t* d, const uint8_t* bgr) {
 // kFrom[k] of the source pixel, or 0 or 255 where kFrom[k] is kZero or kFull.
 constexpr int kZero = -1;
 constexpr int kFull = -2;
-template <int kSrcBytes, int kDstBytes, int... kFrom>
+
+template <int kFrom>
+uint8_t Picked(const uint8_t* s) {
+  if constexpr (kFrom >= 0) return s[kFrom];
+  return kFrom == kZero ? 0 : 255;
+}
+
+template <int kSrcBytes, int... kFrom>
 void Pick(const uint8_t* s, uint8_t* d, int32_t width) {
-  static_assert(sizeof...(kFrom) == kDstBytes);
-  constexpr int from[] = {kFrom...};
-  for (int32_t j = 0; j < width; ++j, s += kSrcBytes, d += kDstBytes) {
-    for (int k = 0; k < kDstBytes; ++k)
-      d[k] = from[k] >= 0 ? s[from[k]] : from[k] == kZero ? 0 : 255;
+  for (int32_t j = 0; j < width; ++j, s += kSrcBytes, d += sizeof...(kFrom)) {
+    int k = 0;
+    ((d[k++] = Picked<kFrom>(s)), ...);
   }
 }
 
@@ -85,25 +90,25 @@ void YuyvToBgra64(const uint8_t* s, uint8_t* d, int32_t width) {
 }
 
 void Bgrx32ToBgr24(const uint8_t* s, uint8_t* d, int32_t width) {
-  Pick<4, 3, 0, 1, 2>(s, d, width);
+  Pick<4, 0, 1, 2>(s, d, width);
 }
 void Bgr48ToBgr24(const uint8_t* s, uint8_t* d, int32_t width) {
-  Pick<6, 3, 1, 3, 5>(s, d, width);
+  Pick<6, 1, 3, 5>(s, d, width);
 }
 void Bgra64ToBgr24(const uint8_t* s, uint8_t* d, int32_t width) {
-  Pick<8, 3, 1, 3, 5>(s, d, width);
+  Pick<8, 1, 3, 5>(s, d, width);
 }
 void Bgr24ToRgb24(const uint8_t* s, uint8_t* d, int32_t width) {
-  Pick<3, 3, 2, 1, 0>(s, d, width);
+  Pick<3, 2, 1, 0>(s, d, width);
 }
 void Bgrx32ToRgbx32(const uint8_t* s, uint8_t* d, int32_t width) {
-  Pick<4, 4, 2, 1, 0, kZero>(s, d, width);
+  Pick<4, 2, 1, 0, kZero>(s, d, width);
 }
 void Bgr48ToRgb48(const uint8_t* s, uint8_t* d, int32_t width) {
-  Pick<6, 6, 4, 5, 2, 3, 0, 1>(s, d, width);
+  Pick<6, 4, 5, 2, 3, 0, 1>(s, d, width);
 }
 void Bgra64ToRgba64(const uint8_t* s, uint8_t* d, int32_t width) {
-  Pick<8, 8, 4, 5, 2, 3, 0, 1, kFull, kFull>(s, d, width);
+  Pick<8, 4, 5, 2, 3, 0, 1, kFull, kFull>(s, d, width);
 }
 
 void Bgrx32ToBgra32(const uint8_t* s, uint8_t* d, int32_t width) {
