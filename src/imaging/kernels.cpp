@@ -74,21 +74,6 @@ void YuyvToBgr24Fast(const uint8_t* s, uint8_t* d, int32_t pixels) {
   YuyvRowEnd(s, d, done, pixels);
 }
 
-// The reference's widening of one pixel's blue, green, red to `kBytes`.
-template <int kBytes>
-void WidenPixel(const uint8_t* bgr, uint8_t* d) {
-  if constexpr (kBytes == 4) {
-    std::memcpy(d, bgr, 3);
-    d[3] = 0;
-  } else {
-    for (int k = 0; k < 3; ++k) {
-      const uint16_t word = Widen16(bgr[k]);
-      std::memcpy(d + 2 * k, &word, 2);  // x86: words lie little-endian
-    }
-    if constexpr (kBytes == 8) std::memcpy(d + 6, &kOpaque16, 2);
-  }
-}
-
 // YUYV to the wide colour layouts: straight into them where the instruction set permutes bytes,
 // else (and for what its blocks leave) pieces of the row go to packed 24-bit colour in a buffer
 // small enough to stay in the cache, and are widened from there.
@@ -106,7 +91,7 @@ void YuyvToWideFast(const uint8_t* s, uint8_t* d, int32_t pixels) {
     uint8_t* out = d + ptrdiff_t{kBytes} * first;
     YuyvToBgr24Fast<kIsa>(s + 2 * ptrdiff_t{first}, scratch, count);
     const int32_t done = simd::WidenBgr24RowSsse3(scratch, out, count, kBytes);
-    for (int32_t j = done; j < count; ++j) WidenPixel<kBytes>(scratch + 3 * j, out + kBytes * j);
+    for (int32_t j = done; j < count; ++j) PutBgr<kBytes>(scratch + 3 * j, out + kBytes * j);
   }
 }
 

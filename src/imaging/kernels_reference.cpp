@@ -9,26 +9,17 @@
 namespace zelcnv::imaging::reference {
 namespace {
 
-void PutWord(uint8_t* p, int k, unsigned value) {
-  p[2 * k] = static_cast<uint8_t>(value);
-  p[2 * k + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-// YUYV to colour, each pixel's blue, green, red handed to `put` with the pixel's destination.
-template <int kDstBytes, class Put>
-void YuyvRow(const uint8_t* s, uint8_t* d, int32_t width, Put put) {
+// YUYV to colour in the layout of `kDstBytes` (PutBgr).
+template <int kDstBytes>
+void YuyvRow(const uint8_t* s, uint8_t* d, int32_t width) {
   for (int32_t j = 0; j < width; ++j) {
     const int32_t pair = j - j % 2;
     const int u = s[2 * pair + 1] - kChromaOffset;
     const int v = pair + 1 < width ? s[2 * pair + 3] - kChromaOffset : 0;
     uint8_t bgr[3];
     YuyvPixelToBgr(s[2 * j], u, v, bgr);
-    put(d + kDstBytes * j, bgr);
+    PutBgr<kDstBytes>(bgr, d + kDstBytes * j);
   }
-}
-
-void PutWide(uint8_t* d, const uint8_t* bgr) {
-  for (int k = 0; k < 3; ++k) PutWord(d, k, Widen16(bgr[k]));
 }
 
 // Each pixel's bytes picked from the source pixel's: byte k of the destination pixel is byte
@@ -68,25 +59,16 @@ void Stretch(const PictureRows<const uint8_t>& src, const PictureRows<uint8_t>& 
 }  // namespace
 
 void YuyvToBgr24(const uint8_t* s, uint8_t* d, int32_t width) {
-  YuyvRow<3>(s, d, width, [](uint8_t* p, const uint8_t* bgr) { std::memcpy(p, bgr, 3); });
+  YuyvRow<3>(s, d, width);
 }
-
 void YuyvToBgrx32(const uint8_t* s, uint8_t* d, int32_t width) {
-  YuyvRow<4>(s, d, width, [](uint8_t* p, const uint8_t* bgr) {
-    std::memcpy(p, bgr, 3);
-    p[3] = 0;
-  });
+  YuyvRow<4>(s, d, width);
 }
-
 void YuyvToBgr48(const uint8_t* s, uint8_t* d, int32_t width) {
-  YuyvRow<6>(s, d, width, PutWide);
+  YuyvRow<6>(s, d, width);
 }
-
 void YuyvToBgra64(const uint8_t* s, uint8_t* d, int32_t width) {
-  YuyvRow<8>(s, d, width, [](uint8_t* p, const uint8_t* bgr) {
-    PutWide(p, bgr);
-    PutWord(p, 3, kOpaque16);
-  });
+  YuyvRow<8>(s, d, width);
 }
 
 void Bgrx32ToBgr24(const uint8_t* s, uint8_t* d, int32_t width) {
