@@ -2,8 +2,6 @@
 // draws it, offers it to the recorder, copies it into the application's buffer and announces it.
 #include "camera/preview_stream.h"
 
-#include <cstring>
-
 #include "device/protocol.h"
 #include "imaging/field_weave.h"
 #include "platform/clock.h"
@@ -124,15 +122,7 @@ bool PreviewStream::CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown,
     callback_.Post(0, kErrBuffer);
     return false;
   }
-  uint8_t* out = static_cast<uint8_t*>(destination);
-  const uint8_t* rows = bitmap.Bits();
-  if (topDown == 0) {
-    if (needed > 0) std::memcpy(out, rows, static_cast<size_t>(needed));
-    return true;
-  }
-  for (int32_t row = bitmap.Height() - 1; row >= 0; --row, out += stride) {
-    std::memcpy(out, rows + row * stride, static_cast<size_t>(stride));
-  }
+  bitmap.CopyPixels(static_cast<uint8_t*>(destination), topDown != 0);
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 namespace zelcnv::imaging {
 namespace {
@@ -101,6 +102,17 @@ bool FrameBitmap::ConvertFrom(const RowKernel& kernel, const FrameBitmap& source
               source.stride_, bits_ + ptrdiff_t{stride_} * (height_ - rows), stride_,
               std::min(width_, source.width_), rows);
   return true;
+}
+
+void FrameBitmap::CopyPixels(uint8_t* out, bool topDown) const {
+  const size_t stride = size_t(stride_);
+  if (!topDown) {
+    if (bits_ != nullptr) std::memcpy(out, bits_, stride * size_t(height_));
+    return;
+  }
+  for (int32_t row = height_ - 1; row >= 0; --row, out += stride) {
+    std::memcpy(out, bits_ + stride * size_t(row), stride);
+  }
 }
 
 bool FrameBitmap::StretchFrom(StretchFn* stretch, const FrameBitmap& source) {

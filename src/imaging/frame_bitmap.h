@@ -33,6 +33,10 @@ class FrameBitmap {
   // two bitmaps' or either has no pixels.
   [[nodiscard]] bool ConvertFrom(const RowKernel& kernel, const FrameBitmap& source);
 
+  // The picture's bytes (Stride() x Height()) into `out`, top row first when `topDown`, else as
+  // they lie in memory.
+  void CopyPixels(uint8_t* out, bool topDown) const;
+
   // Resamples the whole source onto the whole of this bitmap through `stretch`, which takes
   // pixels of this bitmap's size, sampling from the bottom row up as the rows lie in memory. False,
   // calling nothing, when the two pixel sizes differ or either bitmap has no pixels.

@@ -36,10 +36,8 @@ PixelView TopDown(const FrameBitmap& bitmap) {
 // The picture's own bytes, top row first: gathered in that order and written at once (a write a
 // row costs several times the copy).
 bool SaveRaw(const FrameBitmap& picture, const char* fileName) {
-  const size_t stride = size_t(picture.Stride());
-  std::vector<uint8_t> rows(stride * size_t(picture.Height()));
-  const PixelView view = TopDown(picture);
-  for (int32_t y = 0; y < view.height; ++y) std::memcpy(&rows[stride * y], RowOf(view, y), stride);
+  std::vector<uint8_t> rows(size_t(picture.Stride()) * size_t(picture.Height()));
+  picture.CopyPixels(rows.data(), true);
   OutputFile file;
   if (!file.Open(fileName)) return false;
   file.Write(rows.data(), rows.size());
