@@ -12,6 +12,8 @@ namespace zelcnv::camera {
 CZelCam::CZelCam() = default;
 
 CZelCam::~CZelCam() {
+  // The watch calls into the parts below: it goes first.
+  watch_.Stop();
   SaveSettings();
   // Streaming, the recorder and the preview window go before the device and the bitmaps they
   // use.

@@ -14,6 +14,7 @@
 
 #include "camera/call_turn.h"
 #include "camera/colour_modes.h"
+#include "camera/device_watch.h"
 #include "camera/error_stack.h"
 #include "camera/frame_callback.h"
 #include "camera/preview_stream.h"
@@ -106,6 +107,17 @@ class CZelCam {
   int Record(const char* fileName, int32_t durationMs, int32_t showWindow);
   int RecordW(const char16_t* fileName, int32_t durationMs, int32_t showWindow);
 
+  // The extension interface (extension.cpp). WaitFrame, the details and the figures take no
+  // turn: a waiting thread holds up no other call.
+  int WaitFrame(void* buffer, int32_t size, int32_t topDown, int32_t timeoutMs,
+                FrameDetails* details);
+  int GetFrameDetails(FrameDetails* details);
+  int GetStreamStats(StreamStats* stats);
+  int WatchDevices(bool enable);
+  int SetAutoResume(bool enable);
+  // The handle is being released: waiting threads return at once, and no new wait begins.
+  void EndWaits() { stream_.Tap().Stopped(); }
+
   device::CZelCnvSdk* Device() { return device_.get(); }
   // The processor time, in nanoseconds, that this handle's running threads have used so far; a
   // thread not running counts 0. For measurements on the application's thread while a stream
@@ -138,10 +150,16 @@ class CZelCam {
     return 0;
   }
 
-  // The state machine.
-  [[nodiscard]] bool PrepareStream();
-  [[nodiscard]] bool StartStreaming();
-  bool StopStreaming();
+  // The state machine. Preparing gives the standard detected. A stream resumed after its
+  // converter came back keeps its waiting threads and its counts; so does the stop before it.
+  [[nodiscard]] bool PrepareStream(int* standardFound = nullptr);
+  [[nodiscard]] bool StartStreaming(bool resumed = false);
+  bool StopStreaming(bool forResume = false);
+
+  // The device watch's look (on its thread): posts the converters that came and went, and
+  // resumes a stream whose converter came back.
+  static void OnLook(void* camera, uint32_t present, uint32_t changed);
+  void ResumeIfDue(uint32_t present);
 
   // The mode of the image a copy or a save reads: the one the output pictures were made for, or
   // before any stream the chosen one. Null for a mode outside the table, and when the chosen mode
@@ -168,8 +186,12 @@ class CZelCam {
 
   Recorder recorder_{errors_};
   PreviewWindow window_;
+  // A stream stopped because its converter went away, to start again when it is back.
+  std::atomic<bool> resumePending_{false};
   // After the parts it uses, so that its thread stops before they go.
   PreviewStream stream_{device_, settings_, errors_, callback_, window_, recorder_, streamState_};
+  // Last: its thread calls into the parts above, and is stopped first.
+  DeviceWatch watch_;
 };
 
 }  // namespace zelcnv::camera

@@ -29,6 +29,7 @@ enum ErrorNumber : int {
 // The notifications (the public header's MSG_* values).
 constexpr uint32_t kMsgFrameNotify = 0x8002;
 constexpr uint32_t kMsgErrorNotify = 0x8003;
+constexpr uint32_t kMsgDeviceChange = 0x8004;
 
 class ErrorStack {
  public:

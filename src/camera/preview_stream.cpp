@@ -18,6 +18,7 @@ bool PreviewStream::SizePictures(int32_t width, int32_t height, int modeIndex) {
 }
 
 bool PreviewStream::Start() {
+  endedByItself_.store(false);
   device_->StopFrameWaits(false);
   return worker_.Start(&PreviewStream::ThreadEntry, this);
 }
@@ -57,10 +58,7 @@ void PreviewStream::Loop() {
     const Status poll = device_->PollFrame();
     const bool endedByItself = poll == kStatusNotRunning && running;
     if (poll == kStatusFrameFailed || endedByItself) {
-      // On the stack before it is announced: a window procedure reading the error on the
-      // notification finds it.
-      errors_.Push(kErrTransferStopped);
-      callback_.Post(0, kErrTransferStopped);
+      EndByItself();
       break;
     }
     if (poll != kStatusOk) continue;
@@ -72,6 +70,8 @@ void PreviewStream::Loop() {
     uint8_t* const copyTo = callback_.BufferFor(int64_t{back.Stride()} * back.Height());
     device::FieldRows rows;
     const Status slot = device_->HeldRingFrame(&rows);
+    const device::SlotFacts slotFacts =
+        slot == kStatusOk ? device_->HeldRingFacts() : device::SlotFacts{};
     const bool woven = slot == kStatusOk && WeaveIntoOutput(rows, copyTo, callback_.TopDown());
     // A slot is let go only when one is held: the reader's index must not move past another.
     if (slot != kStatusNullPointer) device_->ReleaseRingFrame();
@@ -89,8 +89,21 @@ void PreviewStream::Loop() {
       window_.Draw(colour_.Get(), Mode()->displayBits, Mode()->stretch);
     }
     if (recorder_.WantsFrame()) recorder_.Offer(colour_);
-    DeliverFrame(output, copyTo != nullptr);
+    const FrameDetails details = facts_.Describe(slotFacts, output);
+    DeliverFrame(output, copyTo != nullptr, details);
+    // After the announcement: a thread waiting here holds up neither the window nor it.
+    if (tap_.Wanted()) tap_.Offer(output, details);
   }
+}
+
+void PreviewStream::EndByItself() {
+  endedByItself_.store(true);
+  facts_.End();
+  // On the stack before it is announced: a window procedure reading the error on the
+  // notification finds it.
+  errors_.Push(kErrTransferStopped);
+  callback_.Post(0, kErrTransferStopped);
+  tap_.Ended();
 }
 
 bool PreviewStream::WeaveIntoOutput(const device::FieldRows& rows, uint8_t* copyTo, bool topDown) {
@@ -103,13 +116,16 @@ bool PreviewStream::WeaveIntoOutput(const device::FieldRows& rows, uint8_t* copy
   return imaging::WeaveFrame(frame, mode.toOutput, output_.Back(), copyTo, topDown);
 }
 
-void PreviewStream::DeliverFrame(const imaging::FrameBitmap& output, bool copied) {
+void PreviewStream::DeliverFrame(const imaging::FrameBitmap& output, bool copied,
+                                 const FrameDetails& details) {
   void* const buffer = callback_.Buffer();
   const int32_t size = callback_.BufferSize();
   if (!copied && buffer != nullptr && size != 0 &&
       !CopyOut(output, callback_.TopDown() ? 1 : 0, buffer, size)) {
     return;  // the failed copy was reported instead of the frame
   }
+  // Before the notification: an application that asks on it is told of this frame.
+  facts_.Announced(details, platform::MonotonicNow100ns());
   callback_.Announce(output.Width(), output.Height(), Mode()->bitsPerPixel);
 }
 

@@ -11,9 +11,11 @@
 
 #include "camera/colour_picture.h"
 #include "camera/frame_callback.h"
+#include "camera/frame_tap.h"
 #include "camera/output_pictures.h"
 #include "camera/preview_window.h"
 #include "camera/recorder.h"
+#include "camera/stream_facts.h"
 #include "device/zel_cnv_sdk.h"
 #include "platform/worker.h"
 #include "settings/settings_store.h"
@@ -48,6 +50,12 @@ class PreviewStream {
   int ModeIndex() const { return modeIndex_.load(); }
   const ColourModeTraits* Mode() const { return ModeTraits(modeIndex_.load()); }
   OutputPictures& Output() { return output_; }
+  // The details and figures of the stream's frames, and the threads waiting for the next one.
+  StreamFacts& Facts() { return facts_; }
+  FrameTap& Tap() { return tap_; }
+  // The thread ended because the transfer did (a failed transfer, or a converter gone); cleared
+  // by the next start.
+  bool EndedByItself() const { return endedByItself_.load(); }
 
   // With a device only: starts the preview thread (false when it cannot be made) and ends it.
   [[nodiscard]] bool Start();
@@ -69,8 +77,10 @@ class PreviewStream {
   static void ThreadEntry(void* stream);
   void Loop();
   // Copies the output picture into the application's buffer (unless the conversion `copied` it
-  // already) and announces the frame. While the callback is held.
-  void DeliverFrame(const imaging::FrameBitmap& output, bool copied);
+  // already) and announces the frame with its `details`. While the callback is held.
+  void DeliverFrame(const imaging::FrameBitmap& output, bool copied, const FrameDetails& details);
+  // The transfer ended while the stream ran: reported, and the waiters told.
+  void EndByItself();
 
   const std::unique_ptr<device::CZelCnvSdk>& device_;
   const settings::SharedSettings& settings_;
@@ -84,6 +94,9 @@ class PreviewStream {
   // and saves on the application's thread.
   OutputPictures output_;
   ColourPicture colour_;  // preview thread
+  StreamFacts facts_;
+  FrameTap tap_;
+  std::atomic<bool> endedByItself_{false};
   // The colour mode the running stream was prepared for: a mode chosen meanwhile takes effect at
   // the next start, as the bitmaps and the sample width are sized for this one.
   std::atomic<int32_t> modeIndex_{-1};

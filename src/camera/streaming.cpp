@@ -7,12 +7,15 @@
 
 namespace zelcnv::camera {
 
-bool CZelCam::PrepareStream() {
+bool CZelCam::PrepareStream(int* standardFound) {
   // An object whose initialisation ran out of memory has nothing to stream into.
   if (!callback_.Ready()) return Refuse(kErrBuffer);
   if (!device_->IsPresent(device_->GetDeviceIndex())) return Refuse(kErrNoDevice);
   device_->SetSamplingClock(NormalRate());
-  const int format = FormatCode(device_->DetectVideoStandard());
+  const int standard = device_->DetectVideoStandard();
+  device_->SetFramePeriod(standard % 2 == 1 ? device::kPeriod625 : device::kPeriod525);
+  if (standardFound != nullptr) *standardFound = standard;
+  const int format = FormatCode(standard);
   device_->SetVideoFormat(format);
   platform::SleepMs(kFormatSettleMs);
   int width = 0, height = 0;
@@ -30,27 +33,37 @@ bool CZelCam::PrepareStream() {
   return true;
 }
 
-bool CZelCam::StartStreaming() {
+bool CZelCam::StartStreaming(bool resumed) {
   if (!device_) return Refuse(kErrNotReady);
   const int32_t state = streamState_.load();
   if (state == kStreamRunning) return true;
   if (state == kStreamArmed) return Refuse(kErrNotReady);
-  if (!PrepareStream()) return Refuse(kErrNotReady);
+  // A stream the application starts itself is no longer waiting for its converter.
+  if (!resumed) resumePending_.store(false);
+  int standard = 0;
+  if (!PrepareStream(&standard)) return Refuse(kErrNotReady);
+  stream_.Facts().Begin(standard, resumed);
   if (!stream_.Start()) {
-    StopStreaming();
+    StopStreaming(resumed);
     return Refuse(kErrThread);
   }
   if (device_->StartTransfer() != kStatusOk) {
-    StopStreaming();
+    StopStreaming(resumed);
     return Refuse(kErrDeviceIo);
   }
   streamState_.store(kStreamRunning);
+  stream_.Tap().Run();
   return true;
 }
 
-bool CZelCam::StopStreaming() {
+bool CZelCam::StopStreaming(bool forResume) {
   if (!device_) return Refuse(kErrNotReady);
   stream_.Stop();
+  stream_.Facts().End();
+  if (!forResume) {
+    resumePending_.store(false);
+    stream_.Tap().Stopped();
+  }
   // No more frames come: a recording ends with what it has.
   recorder_.Stop();
   if (streamState_.load() != kStreamIdle) {

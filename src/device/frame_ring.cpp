@@ -33,8 +33,10 @@ void FrameRing::Rewind() {
   readIndex_.store(0);
 }
 
-void FrameRing::Publish() {
-  int32_t index = Next(writeIndex_.load(std::memory_order_relaxed));
+void FrameRing::Publish(const SlotFacts& facts) {
+  const int32_t written = writeIndex_.load(std::memory_order_relaxed);
+  slots_[written].facts = facts;
+  int32_t index = Next(written);
   if (index == readIndex_.load()) index = Next(index);
   writeIndex_.store(index, std::memory_order_release);
 }

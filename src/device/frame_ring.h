@@ -13,6 +13,12 @@
 
 namespace zelcnv::device {
 
+// What the writer knows of the frame in a slot.
+struct SlotFacts {
+  int64_t captureTime = 0;  // 100 ns units (MonotonicNow100ns): when its last byte arrived
+  uint64_t sequence = 0;    // frame periods since the transfer's first frame
+};
+
 class FrameRing {
  public:
   explicit FrameRing(int slotCount) : slotCount_(slotCount) {}
@@ -33,7 +39,7 @@ class FrameRing {
   // Writer: the slot to fill now, and its publication once filled (the next slot to fill is then
   // the one after it, over the one the reader holds).
   uint8_t* WriteSlot() const { return slots_[writeIndex_.load(std::memory_order_relaxed)].data; }
-  void Publish();
+  void Publish(const SlotFacts& facts = {});
 
   // Reader: moves to the newest complete slot; false when nothing was published since the last
   // take.
@@ -42,6 +48,8 @@ class FrameRing {
   bool HasNewFrame() const;
   // The slot the reader holds, or null when its index lies outside the ring.
   const uint8_t* ReadSlot() const;
+  // The facts published with the held slot (ReadSlot was not null).
+  const SlotFacts& ReadFacts() const { return slots_[readIndex_.load()].facts; }
   // Done with the held slot (ReadSlot was not null): the reader names the next one, which the
   // writer then steps over.
   void ReleaseRead();
@@ -55,6 +63,7 @@ class FrameRing {
   struct SlotMemory {
     platform::GlobalMemory* memory = nullptr;
     uint8_t* data = nullptr;
+    SlotFacts facts;  // travels with the data: written before, read after the index
   };
   int Next(int index) const { return index + 1 >= slotCount_ ? 0 : index + 1; }
 

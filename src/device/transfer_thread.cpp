@@ -25,6 +25,8 @@ void RunTransferLoop(TransferBlock& block) {
   uint32_t elapsed = 0;
   Status status = kStatusNoDevice;
   FrameRing& ring = *block.ring;
+  FrameNumbering numbering;
+  numbering.Start(block.period);
 
   if (platform::DeviceFile* device = platform::OpenDeviceFile(block.devicePath)) {
     ShowDevice(block, device);
@@ -36,13 +38,16 @@ void RunTransferLoop(TransferBlock& block) {
       // The frame request's own outcome does not matter: only the frame transfer decides.
       (void)PipeTransfer(device, kRequestPipe, kPacketSize, request, &moved, 0, false);
       moved = 0;
+      const int64_t requested = platform::MonotonicNow100ns();
       const Status result = PipeTransfer(device, kVideoPipe, block.transferLength, ring.WriteSlot(),
                                          &moved, 1, block.useAlternateCodes != 0);
       // A transfer the stop cut short is no frame and no failure.
       if (!block.worker->KeepGoing()) break;
       if (result != kStatusOk || moved != length) status = kStatusFrameFailed;
       ++count;
-      ring.Publish();  // a failed frame still advances the ring, as it does the count
+      const int64_t arrived = platform::MonotonicNow100ns();
+      // A failed frame still advances the ring, as it does the count.
+      ring.Publish({arrived, numbering.Number(requested, arrived)});
       platform::SignalEvent(block.published);
     }
     elapsed = platform::TickCountMs() - start;

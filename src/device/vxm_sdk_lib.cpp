@@ -20,14 +20,21 @@ CVXMSdkLib::~CVXMSdkLib() {
   if (singleFrameHandle_ != nullptr) platform::CloseDeviceFile(singleFrameHandle_);
 }
 
-void CVXMSdkLib::ProbeDevices() {
+uint32_t CVXMSdkLib::PresentDevices() {
+  uint32_t present = 0;
   for (int i = 0; i < kDeviceCount; ++i) {
     char path[256];
-    std::snprintf(path, sizeof path, "\\\\.\\%s-%d", baseName_, i);
+    std::snprintf(path, sizeof path, "\\\\.\\%s-%d", kDeviceBaseName, i);
     platform::DeviceFile* handle = platform::OpenDeviceFile(path);
-    present_[i] = handle != nullptr;
+    if (handle != nullptr) present |= 1u << i;
     platform::CloseDeviceFile(handle);
   }
+  return present;
+}
+
+void CVXMSdkLib::ProbeDevices() {
+  const uint32_t present = PresentDevices();
+  for (int i = 0; i < kDeviceCount; ++i) present_[i] = (present >> i & 1u) != 0;
   deviceIndex_ = 0;
 }
 
@@ -38,7 +45,7 @@ bool CVXMSdkLib::IsPresent(int index) const {
 Status CVXMSdkLib::SelectDevice(int index) {
   if (index < 0 || index >= kDeviceCount) return kStatusBadDeviceIndex;
   deviceIndex_ = index;
-  std::snprintf(devicePath_, sizeof devicePath_, "\\\\.\\%s-%d", baseName_, index);
+  std::snprintf(devicePath_, sizeof devicePath_, "\\\\.\\%s-%d", kDeviceBaseName, index);
   return kStatusOk;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "device/frame_numbering.h"
 #include "device/frame_ring.h"
 #include "device/protocol.h"
 #include "platform/device_file.h"
@@ -35,6 +36,8 @@ struct TransferBlock {
   platform::Event* published = nullptr;
   int32_t useAlternateCodes = 0;
   const char* devicePath = nullptr;
+  // The standard's frame period, by which the thread numbers the frames it publishes.
+  FramePeriod period;
   // The thread's open device file, so that a stop can cut short the transfer it waits in (a
   // converter gone silent sends nothing, for ever); a file opened after the stop is cancelled at
   // once.
@@ -85,6 +88,8 @@ class CVXMSdkLib {
 
   // Enumeration: which of the device indices 0..7 could be opened when probed.
   void ProbeDevices();
+  // The converters whose device paths open now: bit i for index i.
+  static uint32_t PresentDevices();
   [[nodiscard]] bool IsPresent(int index) const;
   // Index 0..7 (else kStatusBadDeviceIndex); rebuilds the current device path.
   Status SelectDevice(int index);
@@ -107,7 +112,8 @@ class CVXMSdkLib {
   int BytesPerSample() const { return twoByteSamples_ != 0 ? 2 : 1; }
   int FrameBytes() const { return geometry_.samplesPerFrame * BytesPerSample(); }
 
-  // Transfer control.
+  // Transfer control. The frame period numbers the frames of the transfers started after it.
+  void SetFramePeriod(FramePeriod period) { transfer_.period = period; }
   [[nodiscard]] Status StartTransfer();
   // Cancels the frame transfer in flight and returns once the thread has ended, whatever the
   // converter does: the thread's final status (kStatusOk when none had to be stopped; a transfer
@@ -142,6 +148,8 @@ class CVXMSdkLib {
   // without pixels. The slot stays the reader's, untouched by the transfer thread, until
   // ReleaseRingFrame.
   [[nodiscard]] Status HeldRingFrame(FieldRows* rows) const;
+  // The capture time and number of the slot the reader holds (HeldRingFrame gave kStatusOk).
+  const SlotFacts& HeldRingFacts() const { return ring_.ReadFacts(); }
   void ReleaseRingFrame() { ring_.ReleaseRead(); }
   // The same for the frame the last ReadSingleFrame read.
   [[nodiscard]] Status HeldSingleFrame(FieldRows* rows) const;
@@ -171,7 +179,6 @@ class CVXMSdkLib {
   // Collects a transfer thread that ended by itself.
   void ReleaseEndedThread();
 
-  char baseName_[5] = {'Z', 'Q', 'V', 'D', '\0'};
   char devicePath_[kDevicePathSize] = {};
   int deviceIndex_ = 0;
   bool present_[kDeviceCount] = {};

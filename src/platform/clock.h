@@ -9,6 +9,9 @@ namespace zelcnv::platform {
 uint32_t TickCountMs();
 // The multimedia timer in milliseconds, also wrapping at 2^32 (timeGetTime's contract).
 uint32_t MultimediaTimeMs();
+// A monotonic clock in 100 ns units (QueryPerformanceCounter / CLOCK_MONOTONIC), from an
+// arbitrary start.
+int64_t MonotonicNow100ns();
 void SleepMs(uint32_t milliseconds);
 // Best effort: raise the calling thread to the highest normal priority.
 void RaiseCurrentThreadPriority();

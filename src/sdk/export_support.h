@@ -26,14 +26,17 @@ class ExportScope {
 // Runs `operation` on the handle's camera object; `failure` for an unknown handle (nothing is
 // touched then) or when the operation throws. An allocation failure is also reported on the
 // handle's error stack. Calls on one camera object from several threads take turns.
+// `taking` false: the operation locks for itself and may wait long; it takes no turn, so it holds
+// up no other call.
 template <class Result, class Operation>
-Result WithCamera(int handle, Result failure, Operation&& operation) noexcept {
+Result WithCamera(int handle, Result failure, Operation&& operation, bool taking = true) noexcept {
   CameraRef camera;
   try {
     camera = Registry().Find(handle);
     if (camera == nullptr) return failure;
     ExportScope scope;
-    std::lock_guard turn(camera->Turn());
+    std::unique_lock turn(camera->Turn(), std::defer_lock);
+    if (taking) turn.lock();
     return operation(*camera);
   } catch (const std::bad_alloc&) {
     if (camera != nullptr) camera->PushError(camera::kErrBuffer);

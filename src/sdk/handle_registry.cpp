@@ -69,6 +69,8 @@ bool CSdkChain::ReleaseAndDestroy(int32_t handle, bool wait) {
   CameraRef camera;
   if (!Release(handle, &camera)) return false;
   if (!camera) return true;
+  // A thread waiting for a frame on the handle returns now: the destruction waits for it.
+  camera->EndWaits();
   auto latch = std::make_shared<CameraDeleter::Latch>();
   std::get_deleter<CameraDeleter>(camera)->latch = latch;
   camera.reset();

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "ZelCnvSdk.h"
+#include "ZelCnvSdkEx.h"
 #include "camera/camera.h"
 
 namespace zelcnv::camera {
@@ -34,5 +35,21 @@ static_assert(kColourModes[kMode8].bitsPerPixel == ZELCNV_COLOR_MODE_8 &&
 static_assert(kFilterBrightness == ZELCNV_FILTER_BRIGHTNESS &&
               kFilterContrast == ZELCNV_FILTER_CONTRAST && kFilterHue == ZELCNV_FILTER_HUE &&
               kFilterSaturation == ZELCNV_FILTER_SATURATION);
+
+static_assert(kMsgDeviceChange == MSG_DEVICE_CHANGE);
+
+// The extension's structures are the camera's, read and written in place.
+static_assert(sizeof(FrameDetails) == sizeof(ZelCnvFrameDetails) &&
+              offsetof(FrameDetails, stride) == offsetof(ZelCnvFrameDetails, stride) &&
+              offsetof(FrameDetails, reserved) == offsetof(ZelCnvFrameDetails, reserved) &&
+              offsetof(FrameDetails, sequence) == offsetof(ZelCnvFrameDetails, sequence) &&
+              offsetof(FrameDetails, captureTime) == offsetof(ZelCnvFrameDetails, captureTime) &&
+              offsetof(FrameDetails, framesLost) == offsetof(ZelCnvFrameDetails, framesLost));
+static_assert(sizeof(StreamStats) == sizeof(ZelCnvStreamStats) &&
+              offsetof(StreamStats, framesDelivered) ==
+                  offsetof(ZelCnvStreamStats, framesDelivered) &&
+              offsetof(StreamStats, frameRate) == offsetof(ZelCnvStreamStats, frameRate) &&
+              offsetof(StreamStats, resumes) == offsetof(ZelCnvStreamStats, resumes) &&
+              offsetof(StreamStats, latencyMax) == offsetof(ZelCnvStreamStats, latencyMax));
 
 }  // namespace zelcnv::camera

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Checks a built ZelCnvSdk.dll without running it, as a machine that cannot run its code can:
-its machine type, exactly the exports the public header declares and the .def file lists
+its machine type, exactly the exports the public headers declare and the .def file lists
 (undecorated), cdecl returns of every export
 (x86: no export pops its arguments), only system DLLs imported, the dialog templates and the
 version resource.
@@ -8,6 +8,7 @@ version resource.
 Usage: check_dll.py DLL PUBLIC_HEADER DEF_FILE DIALOG_IDS_HEADER x86|x64
 Prints one line per check; exits 1 when one fails.
 """
+import os
 import re
 import subprocess
 import sys
@@ -45,10 +46,9 @@ def def_exports():
     return names
 
 
-def declared_exports():
-    """The functions the public header declares for export."""
-    text = open(header_path).read()
-    return re.findall(r"ZELCNV_API\s+[^;]*?\b(ZelCam_\w+)\s*\(", text)
+def declared_exports(path, prefix):
+    """The functions a public header declares for export."""
+    return re.findall(rf"ZELCNV_API\s+[^;]*?\b({prefix}_\w+)\s*\(", open(path).read())
 
 
 def dialog_ids():
@@ -103,17 +103,20 @@ check(pe.FILE_HEADER.Machine == machine, f"machine type {arch}",
 check(pe.FILE_HEADER.Characteristics & 0x2000 != 0, "a DLL", "the image is not marked as a DLL")
 
 expected = def_exports()
-declared = declared_exports()
-check(len(declared) == 116 and sorted(declared) == sorted(expected),
-      f"the header declares the {len(declared)} functions the .def file lists",
-      f"the header declares {len(declared)} functions and the .def file lists {len(expected)}; "
+# The 116 of the main header and the extension interface's, declared in the header beside it.
+classic = declared_exports(header_path, "ZelCam")
+extension = declared_exports(os.path.join(os.path.dirname(header_path), "ZelCnvSdkEx.h"), "ZelCnvEx")
+declared = classic + extension
+check(len(classic) == 116 and len(extension) == 6 and sorted(declared) == sorted(expected),
+      f"the headers declare the {len(declared)} functions the .def file lists",
+      f"the headers declare {len(declared)} functions and the .def file lists {len(expected)}; "
       f"only declared {sorted(set(declared) - set(expected))}, "
       f"only listed {sorted(set(expected) - set(declared))}")
 exported = {e.name.decode(): e for e in pe.DIRECTORY_ENTRY_EXPORT.symbols if e.name}
 unnamed = [e.ordinal for e in pe.DIRECTORY_ENTRY_EXPORT.symbols if not e.name]
 missing = sorted(set(declared) - set(exported))
 extra = sorted(set(exported) - set(declared))
-check(len(exported) == 116 and not missing and not extra and not unnamed,
+check(len(exported) == len(declared) and not missing and not extra and not unnamed,
       f"exports exactly the {len(exported)} undecorated names the header declares",
       f"{len(exported)} exports: missing {missing}, not declared {extra}, unnamed ordinals {unnamed}")
 forwarded = [n for n, e in exported.items() if e.forwarder]

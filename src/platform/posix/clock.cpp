@@ -2,6 +2,7 @@
 #include "platform/clock.h"
 
 #include <sys/resource.h>
+#include <time.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -18,6 +19,12 @@ uint32_t TickCountMs() {
 
 uint32_t MultimediaTimeMs() {
   return TickCountMs();  // one monotonic millisecond clock serves both
+}
+
+int64_t MonotonicNow100ns() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return int64_t{now.tv_sec} * 10'000'000 + now.tv_nsec / 100;
 }
 
 void SleepMs(uint32_t milliseconds) {
