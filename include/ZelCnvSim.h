@@ -30,8 +30,10 @@
  *   replug            the converter is back (new opens work).
  *   fail-after=N      after N more frames, every frame transfer fails (until clear).
  *   short=N           the next N frame transfers deliver half a frame and succeed.
- *   stall=T           the next frame transfer waits T more milliseconds (at most 3600000)
- *                     before its frame; an unplug or detach ends the wait.
+ *   stall=T           the next frame transfer (or the one waiting now) waits T more
+ *                     milliseconds (at most 3600000) before its frame; in realtime timing the
+ *                     frames due meanwhile are lost and it gets the first one due after the
+ *                     stall. An unplug or detach ends the wait.
  *   read-fail=N       the next N answer reads fail; a failed read consumes no answer.
  *   release=N         manual timing: N more frames may be delivered.
  *   clear             withdraw fail-after, short, stall and read-fail (not unplug).

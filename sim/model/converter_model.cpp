@@ -362,6 +362,9 @@ bool ConverterModel::TransferFrame(uint32_t connection, uint8_t* out, uint32_t l
       stalling = true;
       stallUntil = now + stallMs_ * kNsPerMs;
       stallMs_ = 0;
+      // The converter sends nothing meanwhile: the frames due in the stall are lost, and the
+      // frame chosen before it is one of them.
+      haveTarget = false;
     }
     if (stalling && now < stallUntil) {
       waitUntil(stallUntil);

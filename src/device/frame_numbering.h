@@ -27,9 +27,8 @@ class FrameNumbering {
     started_ = false;
   }
 
-  // The number of the frame requested at `requested` and captured at `time` (100 ns units), 0
-  // for the transfer's first.
-  uint64_t Number(int64_t requested, int64_t time) {
+  // The number of the frame captured at `time` (100 ns units), 0 for the transfer's first.
+  uint64_t Number(int64_t time) {
     if (!started_) {
       started_ = true;
       last_ = refNumber_ = 0;
@@ -37,11 +36,11 @@ class FrameNumbering {
       return 0;
     }
     uint64_t number = last_ + 1;
-    const bool heldUp = 2 * (time - requested) * period_.denominator > 3 * period_.numerator;
-    if (period_.numerator > 0 && !heldUp) {
-      // Whole periods since the reference, rounded to the nearest.
+    if (period_.numerator > 0) {
+      // Whole periods since the reference. Frames come late, not early: one may come up to
+      // three quarters of a period late, and the reference itself up to a quarter.
       const int64_t scaled = (time - refTime_) * period_.denominator;
-      const int64_t periods = (2 * scaled + period_.numerator) / (2 * period_.numerator);
+      const int64_t periods = (scaled + period_.numerator / 4) / period_.numerator;
       if (periods > 0 && refNumber_ + static_cast<uint64_t>(periods) > number) {
         number = refNumber_ + static_cast<uint64_t>(periods);
       }

@@ -38,7 +38,6 @@ void RunTransferLoop(TransferBlock& block) {
       // The frame request's own outcome does not matter: only the frame transfer decides.
       (void)PipeTransfer(device, kRequestPipe, kPacketSize, request, &moved, 0, false);
       moved = 0;
-      const int64_t requested = platform::MonotonicNow100ns();
       const Status result = PipeTransfer(device, kVideoPipe, block.transferLength, ring.WriteSlot(),
                                          &moved, 1, block.useAlternateCodes != 0);
       // A transfer the stop cut short is no frame and no failure.
@@ -47,7 +46,7 @@ void RunTransferLoop(TransferBlock& block) {
       ++count;
       const int64_t arrived = platform::MonotonicNow100ns();
       // A failed frame still advances the ring, as it does the count.
-      ring.Publish({arrived, numbering.Number(requested, arrived)});
+      ring.Publish({arrived, numbering.Number(arrived)});
       platform::SignalEvent(block.published);
     }
     elapsed = platform::TickCountMs() - start;

@@ -42,14 +42,15 @@ class ExtensionTest : public CameraTest {
     }
     return false;
   }
-  // The next frame notification's details and the converter's number of the frame in the buffer.
-  bool NextNotified(ZelCnvFrameDetails* details, uint32_t* stamp) {
+  // The next frame notification's details, and the converter's number of the frame in the buffer
+  // when `stamp` is given (only while no later frame can be on its way into the buffer).
+  bool NextNotified(ZelCnvFrameDetails* details, uint32_t* stamp = nullptr) {
     ReceivedMessage message{};
     while (frames_.Next(&message, kMessageWaitMs)) {
       if (message.message != MSG_FRAME_NOTIFY || message.wParam == 0) continue;
       *details = NewDetails();
       if (ZelCnvEx_GetFrameDetails(handle_, details) != 1) return false;
-      *stamp = StampOf(buffer_);
+      if (stamp != nullptr) *stamp = StampOf(buffer_);
       return true;
     }
     return false;
@@ -63,7 +64,10 @@ TEST_F(ExtensionTest, WaitFrameGivesEachFrameWithDetailsTheConvertersNumbersBear
   OpenYuyv("timing=realtime standard=625");
   ASSERT_EQ(ZelCam_StartPreview(handle_), 1);
   ZelCnvFrameDetails first = NewDetails();
-  ASSERT_EQ(ZelCnvEx_WaitFrame(handle_, buffer_.data(), Size(), 1, kMessageWaitMs, &first), 1);
+  // Past the first frames, which the simulated converter is slow to make.
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(ZelCnvEx_WaitFrame(handle_, buffer_.data(), Size(), 1, kMessageWaitMs, &first), 1);
+  }
   const uint32_t firstStamp = StampOf(buffer_);
   EXPECT_EQ(first.width, width_);
   EXPECT_EQ(first.height, height_);
@@ -131,14 +135,17 @@ TEST_F(ExtensionTest, EveryRefusalIsReportedAndATimeOutIsNot) {
   EXPECT_EQ(ZelCam_GetLastError(handle_), ERR_BUFFER);
   EXPECT_EQ(shortBuffer, std::vector<uint8_t>(buffer_.size() - 1, 0xA5));
 
-  // A waiter without a time limit is woken by the stop, and the next wait finds no stream.
+  // A waiter without a time limit is woken by the stop (frames released above may still come
+  // first), and the next wait finds no stream.
+  std::atomic<bool> entered{false};
   std::atomic<int> stopped{2};
-  std::thread late(
-      [&] { stopped = ZelCnvEx_WaitFrame(handle_, buffer_.data(), Size(), 1, -1, nullptr); });
-  while (stopped == 2) {
-    ASSERT_EQ(StopManualStream(), 1);
-    std::this_thread::yield();
-  }
+  std::thread late([&] {
+    entered = true;
+    while ((stopped = ZelCnvEx_WaitFrame(handle_, buffer_.data(), Size(), 1, -1, nullptr)) == 1) {
+    }
+  });
+  while (!entered) std::this_thread::yield();
+  ASSERT_EQ(StopManualStream(), 1);
   late.join();
   EXPECT_EQ(stopped, -1);
   int error = ZelCam_GetLastError(handle_);
@@ -163,32 +170,33 @@ TEST_F(ExtensionTest, AReleaseWakesAThreadWaitingOnTheHandle) {
   handle_ = 0;
 }
 
-// The converter holds its next frame back until three periods after it was due (the stall counts
-// from the moment it is injected, just after a frame): that frame comes late under its own
-// number, and the three frames due meanwhile are the gap before the one after it.
-TEST_F(ExtensionTest, AStallOfThreeFramePeriodsShowsAsAGapOfThreeInTheNotifiedDetails) {
+// The converter sends nothing for 3.5 periods from just after a frame: the three frames due
+// meanwhile are lost, and the stream's numbers show the gap where the converter's do.
+TEST_F(ExtensionTest, AStallOfThreeFramePeriodsShowsAsAGapOfThree) {
   OpenYuyv("timing=realtime standard=625");  // 40 ms frames
-  ASSERT_EQ(ZelCam_CallBackPreview(handle_, frames_.handle(), buffer_.data(), Size(), 1), 1);
+  ASSERT_EQ(ZelCam_StartPreview(handle_), 1);
   ZelCnvFrameDetails before = NewDetails(), after = NewDetails();
-  uint32_t beforeStamp = 0, afterStamp = 0;
-  ASSERT_TRUE(NextNotified(&before, &beforeStamp));
+  const auto next = [&](ZelCnvFrameDetails* details) {
+    return ZelCnvEx_WaitFrame(handle_, buffer_.data(), Size(), 1, kMessageWaitMs, details) == 1;
+  };
+  // A stream under way: the simulated converter is slow with the first frames of a format.
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(next(&before));
+  ASSERT_EQ(ZelSim_InjectFault(0, "stall=140"), 1);
   const ZelCnvFrameDetails first = before;
-  const uint32_t firstStamp = beforeStamp;
-  ASSERT_EQ(ZelSim_InjectFault(0, "stall=170"), 1);
+  const uint32_t firstStamp = StampOf(buffer_);
   bool sawStall = false;
   for (int i = 0; i < 20 && !sawStall; ++i) {
-    ASSERT_TRUE(NextNotified(&after, &afterStamp));
-    EXPECT_EQ(after.sequence - first.sequence, afterStamp - firstStamp)
+    ASSERT_TRUE(next(&after));
+    EXPECT_EQ(after.sequence - first.sequence, StampOf(buffer_) - firstStamp)
         << "the stream's numbers are the converter's";
+    // Exactly three here; a machine too slow to take every frame (Wine) makes it longer, and the
+    // converter's numbers say by how much.
     const unsigned long long gap = after.sequence - before.sequence - 1;
-    EXPECT_EQ(after.framesLost - before.framesLost, gap);
-    // A machine slow to inject the stall (by more than 30 ms) makes it one frame longer.
     sawStall = gap >= 3;
     if (sawStall) {
-      EXPECT_LE(gap, 4u);
+      EXPECT_GE(after.framesLost - before.framesLost, 3u);
     }
     before = after;
-    beforeStamp = afterStamp;
   }
   EXPECT_TRUE(sawStall);
   ZelCnvStreamStats stats{};
@@ -204,6 +212,28 @@ TEST_F(ExtensionTest, AStallOfThreeFramePeriodsShowsAsAGapOfThreeInTheNotifiedDe
   ASSERT_EQ(ZelCam_StopPreview(handle_), 1);
   ASSERT_EQ(ZelCnvEx_GetStreamStats(handle_, &stats), 1);
   EXPECT_EQ(stats.running, 0);
+}
+
+TEST_F(ExtensionTest, TheDetailsAskedForOnANotificationAreThoseOfTheFrameInTheBuffer) {
+  OpenYuyv("timing=manual");
+  ASSERT_EQ(ZelCam_CallBackPreview(handle_, frames_.handle(), buffer_.data(), Size(), 1), 1);
+  ZelCnvFrameDetails last = NewDetails();
+  uint32_t lastStamp = 0;
+  for (int i = 0; i < 4; ++i) {
+    // One frame at a time: nothing is on its way into the buffer while it is read.
+    ASSERT_EQ(ZelSim_InjectFault(0, "release=1"), 1);
+    ZelCnvFrameDetails details = NewDetails();
+    uint32_t stamp = 0;
+    ASSERT_TRUE(NextNotified(&details, &stamp));
+    if (i > 0) {
+      EXPECT_EQ(stamp, lastStamp + 1);
+      EXPECT_GT(details.sequence, last.sequence);
+      EXPECT_GT(details.captureTime, last.captureTime);
+    }
+    last = details;
+    lastStamp = stamp;
+  }
+  EXPECT_EQ(StopManualStream(), 1);
 }
 
 TEST_F(ExtensionTest, ASlowWaiterSeesGapsWhileTheNotificationsKeepEveryFrame) {
@@ -224,12 +254,11 @@ TEST_F(ExtensionTest, ASlowWaiterSeesGapsWhileTheNotificationsKeepEveryFrame) {
     }
   });
   ZelCnvFrameDetails details = NewDetails();
-  uint32_t stamp = 0;
-  ASSERT_TRUE(NextNotified(&details, &stamp));
+  ASSERT_TRUE(NextNotified(&details));
   const unsigned long long firstNotified = details.sequence;
   int notified = 1;
   while (waiterFrames < 6) {
-    ASSERT_TRUE(NextNotified(&details, &stamp));
+    ASSERT_TRUE(NextNotified(&details));
     ++notified;
   }
   done = true;
@@ -246,8 +275,7 @@ TEST_F(ExtensionTest, AConverterThatComesBackResumesTheStreamWhenAskedTo) {
   ASSERT_EQ(ZelCnvEx_SetAutoResume(handle_, 1), 1);
   ASSERT_EQ(ZelCam_CallBackPreview(handle_, frames_.handle(), buffer_.data(), Size(), 1), 1);
   ZelCnvFrameDetails before = NewDetails();
-  uint32_t stamp = 0;
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(NextNotified(&before, &stamp));
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(NextNotified(&before));
   ZelCnvStreamStats stats{};
   stats.size = sizeof stats;
 
@@ -271,7 +299,7 @@ TEST_F(ExtensionTest, AConverterThatComesBackResumesTheStreamWhenAskedTo) {
   EXPECT_LT(resumed.sequence, 30u) << "numbered afresh";
   EXPECT_GE(resumed.framesLost, before.framesLost);
   ZelCnvFrameDetails after = NewDetails();
-  ASSERT_TRUE(NextNotified(&after, &stamp)) << "notifications flow again";
+  ASSERT_TRUE(NextNotified(&after)) << "notifications flow again";
   ASSERT_EQ(ZelCnvEx_GetStreamStats(handle_, &stats), 1);
   EXPECT_EQ(stats.running, 1);
   EXPECT_EQ(stats.resumes, 1);

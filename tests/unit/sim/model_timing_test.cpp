@@ -153,6 +153,29 @@ TEST_F(TimingTest, StallDelaysTheNextFrameAndUnplugCutsItShort) {
   EXPECT_FALSE(delivered);
 }
 
+TEST_F(TimingTest, ARealtimeStallLosesTheFramesDueInIt) {
+  host_.SetAutoAdvance(false);
+  EXPECT_EQ(NextSequence(), 0) << "due at once";
+  int64_t sequence = -1;
+  std::jthread waiting([&] { sequence = NextSequence(); });
+  ASSERT_TRUE(host_.AwaitWaiters(1)) << "waiting for frame 1";
+  ASSERT_TRUE(model_->InjectFaults("stall=170"));
+  const auto awaitDeadline = [&](uint64_t deadline) {
+    for (;;) {
+      const std::vector<uint64_t> deadlines = host_.Deadlines();
+      if (!deadlines.empty() && deadlines.back() == deadline) return;
+      std::this_thread::yield();
+    }
+  };
+  awaitDeadline(start_ + 170 * kMs);
+  host_.AdvanceBy(170 * kMs);
+  // Frames 1 to 5 were due in the stall; frame 6 is due 200.2 ms after the start.
+  awaitDeadline(start_ + FrameOffsetNs(0, 6));
+  host_.AdvanceBy(FrameOffsetNs(0, 6) - 170 * kMs);
+  waiting.join();
+  EXPECT_EQ(sequence, 6);
+}
+
 TEST_F(TimingTest, DetachEndsAWaitingTransferForGood) {
   host_.SetAutoAdvance(false);
   ASSERT_TRUE(Frame()) << "frame 0 is due at once; frame 1 has to be waited for";
