@@ -34,11 +34,13 @@ int CZelCam::GetStreamStats(StreamStats* stats) {
 }
 
 int CZelCam::WatchDevices(bool enable) {
+  if (!device_) return Fail(kErrNotReady);
   if (!watch_.Set(enable, watch_.Resuming(), &CZelCam::OnLook, this)) return Fail(kErrThread);
   return 1;
 }
 
 int CZelCam::SetAutoResume(bool enable) {
+  if (!device_) return Fail(kErrNotReady);
   if (!watch_.Set(watch_.Posting(), enable, &CZelCam::OnLook, this)) return Fail(kErrThread);
   stream_.Tap().SetHoldOnEnd(enable);
   if (!enable) resumePending_.store(false);
@@ -47,6 +49,8 @@ int CZelCam::SetAutoResume(bool enable) {
 
 void CZelCam::OnLook(void* object, uint32_t present, uint32_t changed) {
   auto& camera = *static_cast<CZelCam*>(object);
+  // The handle's list of converters follows the watch: a converter just arrived has a name.
+  if (changed != 0) camera.device_->SetPresent(present);
   if (camera.watch_.Posting()) {
     for (uint32_t index = 0; index < device::kDeviceCount; ++index) {
       if ((changed >> index & 1u) == 0) continue;

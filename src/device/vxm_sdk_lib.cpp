@@ -33,9 +33,12 @@ uint32_t CVXMSdkLib::PresentDevices() {
 }
 
 void CVXMSdkLib::ProbeDevices() {
-  const uint32_t present = PresentDevices();
-  for (int i = 0; i < kDeviceCount; ++i) present_[i] = (present >> i & 1u) != 0;
+  SetPresent(PresentDevices());
   deviceIndex_ = 0;
+}
+
+void CVXMSdkLib::SetPresent(uint32_t present) {
+  for (int i = 0; i < kDeviceCount; ++i) present_[i].store((present >> i & 1u) != 0);
 }
 
 bool CVXMSdkLib::IsPresent(int index) const {

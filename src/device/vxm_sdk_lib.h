@@ -91,6 +91,8 @@ class CVXMSdkLib {
   // The converters whose device paths open now: bit i for index i.
   static uint32_t PresentDevices();
   [[nodiscard]] bool IsPresent(int index) const;
+  // What a watch over the device paths saw, from its own thread.
+  void SetPresent(uint32_t present);
   // Index 0..7 (else kStatusBadDeviceIndex); rebuilds the current device path.
   Status SelectDevice(int index);
   int GetDeviceIndex() const { return deviceIndex_; }
@@ -181,7 +183,7 @@ class CVXMSdkLib {
 
   char devicePath_[kDevicePathSize] = {};
   int deviceIndex_ = 0;
-  bool present_[kDeviceCount] = {};
+  std::atomic<bool> present_[kDeviceCount] = {};
 
   FrameRing ring_;
   platform::GlobalMemory* frameMemory_ = nullptr;

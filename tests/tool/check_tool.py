@@ -111,6 +111,16 @@ stream = document(result, "stream")
 check(result.returncode == 0 and stream.get("frames", 0) >= 10 and stream.get("errors") == 0 and
       (stream.get("width"), stream.get("height"), stream.get("bitsPerPixel")) == (640, 480, 24),
       f"stream --seconds 2: {stream.get('frames')} frames", told(result))
+details = stream.get("frameDetails", [])
+sequences = [d.get("sequence", -1) for d in details]
+times = [d.get("captureTimeUs", 0) for d in details]
+check(len(details) == stream.get("frames") and sequences[:1] == [0] and
+      all(b > a for a, b in zip(sequences, sequences[1:])) and
+      all(b > a for a, b in zip(times, times[1:])) and
+      details[-1].get("framesLost") == stream.get("framesLost") ==
+      sequences[-1] + 1 - len(details),
+      "stream --json: each frame's sequence, capture time and the frames lost before it",
+      f" ({details[:3]}...)")
 result = run("stream", "--seconds", "1", "--mode", "8", "--sim", "--json")
 stream = document(result, "stream 8")
 check(result.returncode == 0 and stream.get("bitsPerPixel") == 8 and stream.get("frames", 0) >= 5,
@@ -120,6 +130,14 @@ check(result.returncode == 5 and b"ERR_TRANSFER_STOPPED" in result.stderr,
       "the converter stops mid-stream: exit 5 with the error's number and name")
 result = run("stream", "--mode", "13", "--sim")
 check(result.returncode == 2, "stream --mode 13: exit 2")
+
+# Converters that come and go: the simulated one arrives once the watch runs and is unplugged a
+# second later.
+result = run("watch", "--seconds", "2.5", "--sim", "--sim-fault", "unplug", "--json")
+events = [json.loads(line) for line in result.stdout.splitlines() if line.strip()]
+check(result.returncode == 0 and [(e.get("event"), e.get("index")) for e in events] ==
+      [("arrived", 0), ("removed", 0)] and events[0].get("name", "").startswith("ZelCnv"),
+      "watch: the arrival with the converter's name, then the removal", f" ({events})")
 
 # Snapshots by extension and by type.
 for name, fmt in (("snap.png", "PNG"), ("snap.bmp", "BMP"), ("snap.jpg", "JPEG"),

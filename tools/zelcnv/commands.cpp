@@ -16,6 +16,8 @@
 #include <unistd.h>
 #endif
 
+#include "ZelCnvSdkEx.h"
+#include "ZelCnvSim.h"
 #include "message_pump.h"
 
 namespace zelcnv::tool {
@@ -186,11 +188,13 @@ int Stream(const CommonOptions& options, double seconds, int mode) {
   Session session(options);
   if (const int code = session.Open(); code != kExitOk) return code;
   if (const int code = Prepare(session, mode, -1); code != kExitOk) return code;
-  const int bits = ZelCam_GetColorMode(session.handle());
-  std::vector<uint8_t> buffer(size_t(Stride(ZelCam_Width(session.handle()), bits)) *
-                              ZelCam_Height(session.handle()));
+  const int h = session.handle();
+  const int bits = ZelCam_GetColorMode(h);
+  std::vector<uint8_t> buffer(size_t(Stride(ZelCam_Width(h), bits)) * ZelCam_Height(h));
   const bool live = !options.json && IsTerminal(stdout);
   int frames = 0, errors = 0, rate = 0, width = 0, height = 0;
+  unsigned long long lost = 0;
+  json details = json::array();
   const auto start = Clock::now();
   double lastLine = 0;
   const int code = StreamFrames(session, seconds, buffer, &errors, [&](const FrameInfo& info) {
@@ -198,27 +202,104 @@ int Stream(const CommonOptions& options, double seconds, int mode) {
     rate = info.frameRate;
     width = info.width;
     height = info.height;
+    ZelCnvFrameDetails facts{};
+    facts.size = sizeof facts;
+    if (ZelCnvEx_GetFrameDetails(h, &facts) == 1) {
+      lost = facts.framesLost;
+      // Capture times in microseconds from the clock ZelCnvEx_Now reads.
+      if (options.json) {
+        details.push_back({{"sequence", facts.sequence},
+                           {"captureTimeUs", facts.captureTime / 10},
+                           {"framesLost", facts.framesLost}});
+      }
+    }
     const double now = SecondsSince(start);
     if (!options.json && now - lastLine >= (live ? 0.1 : 1.0)) {
       lastLine = now;
-      std::printf(live ? "\r%5.1f s  %6d frames  %5.1f frames/s  %d errors"
-                       : "%.1f s: %d frames, %.1f frames/s, %d errors\n",
-                  now, frames, rate / 10.0, errors);
+      std::printf(live ? "\r%5.1f s  %6d frames  %5.1f frames/s  %llu lost  %d errors"
+                       : "%.1f s: %d frames, %.1f frames/s, %llu lost, %d errors\n",
+                  now, frames, rate / 10.0, lost, errors);
       std::fflush(stdout);
     }
     return true;
   });
   if (live) std::printf("\n");
-  const json summary = {{"frames", frames},         {"seconds", SecondsSince(start)},
-                        {"frameRate", rate / 10.0}, {"errors", errors},
-                        {"width", width},           {"height", height},
-                        {"bitsPerPixel", bits}};
+  ZelCnvStreamStats stats{};
+  stats.size = sizeof stats;
+  const bool haveStats = ZelCnvEx_GetStreamStats(h, &stats) == 1;
   if (options.json) {
+    json summary = {{"frames", frames},         {"seconds", SecondsSince(start)},
+                    {"frameRate", rate / 10.0}, {"errors", errors},
+                    {"width", width},           {"height", height},
+                    {"bitsPerPixel", bits},     {"framesLost", lost}};
+    if (haveStats) {
+      summary["latencyMedianUs"] = stats.latencyMedian / 10;
+      summary["latencyMaxUs"] = stats.latencyMax / 10;
+    }
+    summary["frameDetails"] = details;
     session.Emit(summary);
   } else {
-    std::printf("%d frames of %d x %d at %d bits in %.1f s, %.1f frames/s, %d errors\n", frames,
-                width, height, bits, SecondsSince(start), rate / 10.0, errors);
+    std::printf("%d frames of %d x %d at %d bits in %.1f s, %.1f frames/s, %llu lost, %d errors\n",
+                frames, width, height, bits, SecondsSince(start), rate / 10.0, lost, errors);
   }
+  return code;
+}
+
+int Watch(const CommonOptions& options, double seconds) {
+  // The simulated converter comes once the watch runs, so that its arrival is seen.
+  CommonOptions unattached = options;
+  unattached.sim = false;
+  Session session(unattached);
+  if (const int code = session.Open(false); code != kExitOk) return code;
+  const int h = session.handle();
+  if (ZelCnvEx_WatchDevices(h, 1) != 1) return session.Fail(kExitFailed, "the watch did not start");
+  bool attached = false, faulted = options.simFault.empty();
+  if (options.sim) {
+    if (ZelSim_Attach(options.device, options.simConfig.c_str()) != 1) {
+      return session.Fail(kExitUsage,
+                          "the simulator refused the configuration \"" + options.simConfig + "\"");
+    }
+    attached = true;
+  }
+  if (!options.json) {
+    std::printf("watching for converters%s\n", seconds > 0 ? "" : " (Ctrl-C ends)");
+    std::fflush(stdout);
+  }
+  const auto start = Clock::now();
+  int code = kExitOk;
+  while (seconds <= 0 || SecondsSince(start) < seconds) {
+    if (!faulted && attached && SecondsSince(start) >= 1.0) {
+      faulted = true;
+      if (ZelSim_InjectFault(options.device, options.simFault.c_str()) != 1) {
+        code = session.Fail(kExitUsage,
+                            "the simulator refused the fault \"" + options.simFault + "\"");
+        break;
+      }
+    }
+    Notification note{};
+    if (!NextNotification(session.app(), &note, 100) || note.message != MSG_DEVICE_CHANGE) {
+      continue;
+    }
+    const int index = int(note.wParam);
+    const bool arrived = note.lParam != 0;
+    char name[ZELCNV_DEVICE_NAME_CHARS] = {};
+    if (arrived) ZelCam_GetDeviceName(h, index, name, sizeof name);
+    if (options.json) {
+      // One line per change, as it happens.
+      std::printf("%s\n", json({{"seconds", SecondsSince(start)},
+                                {"index", index},
+                                {"event", arrived ? "arrived" : "removed"},
+                                {"name", name}})
+                              .dump()
+                              .c_str());
+    } else {
+      std::printf("%6.1f s  %s %d%s%s\n", SecondsSince(start), arrived ? "arrived" : "removed",
+                  index, arrived ? "  " : "", name);
+    }
+    std::fflush(stdout);
+  }
+  ZelCnvEx_WatchDevices(h, 0);
+  if (attached) ZelSim_Detach(options.device);
   return code;
 }
 

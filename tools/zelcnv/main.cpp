@@ -54,6 +54,13 @@ int main(int argc, char** argv) {
   AddCommon(stream, options);
   stream->add_option("--seconds", seconds, "how long (default 5)")->check(CLI::PositiveNumber);
   stream->add_option("--mode", mode, "colour mode in bits per pixel");
+  stream->footer("--json: the summary with each frame's sequence, capture time and frames lost");
+  auto* watch = app.add_subcommand("watch", "converters as they arrive and are removed");
+  AddCommon(watch, options);
+  watch->add_option("--seconds", seconds, "how long (default: until interrupted)");
+  watch->footer(
+      "--sim attaches the simulated converter once the watch runs; --sim-fault (e.g. unplug) "
+      "comes a second later. --json: one line per change.");
   auto* snapshot = app.add_subcommand("snapshot", "one frame into an image file");
   AddCommon(snapshot, options);
   snapshot->add_option("-o,--output", output, "the file")->required();
@@ -121,6 +128,7 @@ int main(int argc, char** argv) {
     if (*devices) return Devices(options);
     if (*info) return Info(options);
     if (*stream) return Stream(options, seconds, mode);
+    if (*watch) return Watch(options, watch->count("--seconds") != 0 ? seconds : 0);
     if (*snapshot) return Snapshot(options, output, type, mode, rate);
     if (*record) return Record(options, output, seconds, mode);
     if (*regRead) return Register(options, false, Number(regText), 0);

@@ -44,6 +44,9 @@ class Session {
   // code is returned; otherwise kExitOk.
   int Open(bool selectDevice = true);
   int handle() const { return handle_; }
+  // The window given to the handle (errors, converters that come and go) and the one the frames
+  // are announced to.
+  HWND app() const { return app_; }
   HWND frames() const { return frames_; }
   const CommonOptions& options() const { return options_; }
 
