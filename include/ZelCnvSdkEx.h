@@ -44,6 +44,7 @@ typedef struct ZelCnvStreamStats {
   int resumes;                        /* times the stream started again by itself */
   long long latencyMedian;            /* capture time to MSG_FRAME_NOTIFY */
   long long latencyMax;
+  long long conversionMedian; /* the conversion of a frame, its copies into the buffers included */
 } ZelCnvStreamStats;
 
 /* Posted to the window given to ZelCam_Initialize while ZelCnvEx_WatchDevices is on: wParam the

@@ -26,47 +26,55 @@ FrameTap::Result FrameTap::Wait(void* buffer, int64_t size, bool topDown, int ti
   } else {
     done_.wait_for(lock, std::chrono::milliseconds(timeoutMs), finished);
   }
-  if (self.result == kTimedOut) {
-    // Still listed: the frame that would have ended the wait has not come.
-    for (Waiter** link = &waiters_; *link != nullptr; link = &(*link)->next) {
-      if (*link == &self) {
-        *link = self.next;
-        break;
-      }
-    }
-    waiting_.fetch_sub(1);
-  }
+  // Still listed: no frame came in time. Never claimed now, as the lock is held.
+  if (self.result == kTimedOut)
+    Release(kTimedOut, kErrNone, [&](const Waiter& w) { return &w == &self; });
   *error = self.error;
   return self.result;
 }
 
-void FrameTap::Offer(const imaging::FrameBitmap& picture, const FrameDetails& details) {
-  const std::lock_guard lock(mutex_);
-  const int64_t needed = int64_t{picture.Stride()} * picture.Height();
+std::unique_lock<std::mutex> FrameTap::Claim(int64_t needed,
+                                             std::vector<imaging::PictureCopy>* copies) {
+  std::unique_lock lock(mutex_);
+  // The buffer was offered for whatever frame comes; one too small for this frame is refused.
+  Release(kRefused, kErrBuffer, [&](const Waiter& w) { return w.size < needed; });
   for (Waiter* w = waiters_; w != nullptr; w = w->next) {
-    // The buffer was offered for whatever frame comes; one too small is refused here.
-    if (w->size < needed) {
-      w->result = kRefused;
-      w->error = kErrBuffer;
+    w->claimed = true;
+    copies->push_back({w->buffer, w->topDown});
+  }
+  return lock;
+}
+
+void FrameTap::Deliver(std::unique_lock<std::mutex>& claim, bool made,
+                       const FrameDetails& details) {
+  for (Waiter* w = waiters_; w != nullptr; w = w->next) {
+    if (made && w->claimed && w->details != nullptr) *w->details = details;
+    if (!made) w->claimed = false;
+  }
+  if (made) Release(kFrame, kErrNone, [](const Waiter& w) { return w.claimed; });
+  claim.unlock();
+}
+
+template <class Which>
+void FrameTap::Release(Result result, ErrorNumber error, Which which) {
+  bool released = false;
+  for (Waiter** link = &waiters_; *link != nullptr;) {
+    Waiter* w = *link;
+    if (!which(*w)) {
+      link = &w->next;
       continue;
     }
-    picture.CopyPixels(w->buffer, w->topDown);
-    if (w->details != nullptr) *w->details = details;
-    w->result = kFrame;
+    w->result = result;
+    w->error = error;
+    *link = w->next;
+    waiting_.fetch_sub(1);
+    released = true;
   }
-  waiters_ = nullptr;
-  waiting_.store(0);
-  done_.notify_all();
+  if (released) done_.notify_all();
 }
 
 void FrameTap::Release(Result result, ErrorNumber error) {
-  for (Waiter* w = waiters_; w != nullptr; w = w->next) {
-    w->result = result;
-    w->error = error;
-  }
-  waiters_ = nullptr;
-  waiting_.store(0);
-  done_.notify_all();
+  Release(result, error, [](const Waiter&) { return true; });
 }
 
 void FrameTap::Run() {

@@ -1,18 +1,20 @@
 // Frames on demand: threads that wait for a stream's next frame, each with a buffer of its own.
-// The preview thread copies each frame it delivers into the buffers of the threads waiting at
-// that moment, and does nothing for a frame nobody waits for. A waiter holds the lock only to
-// come and go; the preview thread holds it while it copies, so a waiter that gives up never
-// leaves its buffer in use.
+// The preview thread claims the buffers of the threads waiting as it begins a frame, has the
+// conversion write them band by band beside the application's buffer, and hands them back with
+// the frame's details as soon as it is made; for a frame nobody waits for it does nothing. A
+// waiter holds the lock only to come and go; the preview thread holds it from the claim to the
+// hand-back, so a waiter that gives up never leaves its buffer in use.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "camera/error_stack.h"
 #include "camera/stream_facts.h"
-#include "imaging/frame_bitmap.h"
+#include "imaging/field_weave.h"
 
 namespace zelcnv::camera {
 
@@ -30,8 +32,14 @@ class FrameTap {
 
   // Preview thread: whether anyone waits now (read without the lock).
   bool Wanted() const { return waiting_.load(std::memory_order_relaxed) != 0; }
-  // Preview thread: the frame just delivered, to every thread waiting.
-  void Offer(const imaging::FrameBitmap& picture, const FrameDetails& details);
+  // Preview thread: adds to `copies` the buffers of the threads waiting for a frame of `needed`
+  // bytes (a buffer too small ends its wait refused). They are the frame's while the returned
+  // lock is held; Deliver gives them back.
+  [[nodiscard]] std::unique_lock<std::mutex> Claim(int64_t needed,
+                                                   std::vector<imaging::PictureCopy>* copies);
+  // Preview thread: the claimed buffers hold the frame `details` describes (`made`), or nothing
+  // was written to them and their threads wait on. Unlocks `claim`.
+  void Deliver(std::unique_lock<std::mutex>& claim, bool made, const FrameDetails& details);
 
   // The stream's course: it runs (frames will come); it ended by itself, which ends the waits
   // unless `holdOnEnd` is set (its converter may come back, and the stream with it); it was
@@ -52,9 +60,13 @@ class FrameTap {
     FrameDetails* details;
     Result result = kTimedOut;
     ErrorNumber error = kErrNone;
+    bool claimed = false;
     Waiter* next = nullptr;
   };
-  // Ends every wait with `result` / `error`. Under the lock.
+  // Ends the waits `which` picks (every one when none is given) with `result` / `error`, and
+  // wakes their threads. Under the lock.
+  template <class Which>
+  void Release(Result result, ErrorNumber error, Which which);
   void Release(Result result, ErrorNumber error);
 
   std::mutex mutex_;

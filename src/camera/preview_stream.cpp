@@ -63,18 +63,29 @@ void PreviewStream::Loop() {
     }
     if (poll != kStatusOk) continue;
     // The callback fields hold still from here until the frame is announced: the conversion
-    // copies the frame into the application's buffer as it goes.
+    // copies the frame into the application's buffer as it goes, and into the buffers of the
+    // threads waiting for it.
     const auto held = callback_.Hold();
     // A buffer too small for the frame is left to DeliverFrame, which reports it.
     const imaging::FrameBitmap& back = output_.Back();
-    uint8_t* const copyTo = callback_.BufferFor(int64_t{back.Stride()} * back.Height());
+    const int64_t frameBytes = int64_t{back.Stride()} * back.Height();
+    uint8_t* const copyTo = callback_.BufferFor(frameBytes);
+    copies_.clear();
+    if (copyTo != nullptr) copies_.push_back({copyTo, callback_.TopDown()});
+    std::unique_lock<std::mutex> waiters;
+    if (tap_.Wanted()) waiters = tap_.Claim(frameBytes, &copies_);
     device::FieldRows rows;
     const Status slot = device_->HeldRingFrame(&rows);
     const device::SlotFacts slotFacts =
         slot == kStatusOk ? device_->HeldRingFacts() : device::SlotFacts{};
-    const bool woven = slot == kStatusOk && WeaveIntoOutput(rows, copyTo, callback_.TopDown());
+    const int64_t weaveStart = platform::MonotonicNow100ns();
+    const bool woven = slot == kStatusOk && WeaveIntoOutput(rows, copies_);
+    const int64_t conversion = platform::MonotonicNow100ns() - weaveStart;
     // A slot is let go only when one is held: the reader's index must not move past another.
     if (slot != kStatusNullPointer) device_->ReleaseRingFrame();
+    const FrameDetails details = facts_.Describe(slotFacts, back);
+    // The waiting threads have their frame now, before the window and the notification.
+    if (waiters.owns_lock()) tap_.Deliver(waiters, woven, details);
     if (!woven) {
       errors_.Push(kErrCapture);
       callback_.Post(0, kErrCapture);
@@ -89,10 +100,7 @@ void PreviewStream::Loop() {
       window_.Draw(colour_.Get(), Mode()->displayBits, Mode()->stretch);
     }
     if (recorder_.WantsFrame()) recorder_.Offer(colour_);
-    const FrameDetails details = facts_.Describe(slotFacts, output);
-    DeliverFrame(output, copyTo != nullptr, details);
-    // After the announcement: a thread waiting here holds up neither the window nor it.
-    if (tap_.Wanted()) tap_.Offer(output, details);
+    DeliverFrame(output, copyTo != nullptr, details, conversion);
   }
 }
 
@@ -106,18 +114,19 @@ void PreviewStream::EndByItself() {
   tap_.Ended();
 }
 
-bool PreviewStream::WeaveIntoOutput(const device::FieldRows& rows, uint8_t* copyTo, bool topDown) {
+bool PreviewStream::WeaveIntoOutput(const device::FieldRows& rows,
+                                    std::span<const imaging::PictureCopy> copies) {
   const ColourModeTraits& mode = *Mode();
   const imaging::InterlacedFrame frame{{rows.field[0], rows.field[1]},
                                        rows.pitchBytes,
                                        rows.width,
                                        rows.height,
                                        rows.bytesPerSample};
-  return imaging::WeaveFrame(frame, mode.toOutput, output_.Back(), copyTo, topDown);
+  return imaging::WeaveFrame(frame, mode.toOutput, output_.Back(), copies);
 }
 
 void PreviewStream::DeliverFrame(const imaging::FrameBitmap& output, bool copied,
-                                 const FrameDetails& details) {
+                                 const FrameDetails& details, int64_t conversion) {
   void* const buffer = callback_.Buffer();
   const int32_t size = callback_.BufferSize();
   if (!copied && buffer != nullptr && size != 0 &&
@@ -125,7 +134,7 @@ void PreviewStream::DeliverFrame(const imaging::FrameBitmap& output, bool copied
     return;  // the failed copy was reported instead of the frame
   }
   // Before the notification: an application that asks on it is told of this frame.
-  facts_.Announced(details, platform::MonotonicNow100ns());
+  facts_.Announced(details, conversion, platform::MonotonicNow100ns());
   callback_.Announce(output.Width(), output.Height(), Mode()->bitsPerPixel);
 }
 

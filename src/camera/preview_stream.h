@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <vector>
 
 #include "camera/colour_picture.h"
 #include "camera/frame_callback.h"
@@ -64,10 +66,10 @@ class PreviewStream {
   bool CpuTimeNs(uint64_t* nanoseconds) const { return worker_.CpuTimeNs(nanoseconds); }
 
   // A raw frame (a ring slot, or the single-frame read) woven through the stream's colour mode
-  // into the back output picture, and copied band by band into `copyTo` (top row first when
-  // `topDown`) unless it is null. False, the picture and `copyTo` left as they were, when the
-  // frame does not match the picture.
-  [[nodiscard]] bool WeaveIntoOutput(const device::FieldRows& rows, uint8_t* copyTo, bool topDown);
+  // into the back output picture, and copied band by band into each of `copies`. False, the
+  // picture and the copies left as they were, when the frame does not match the picture.
+  [[nodiscard]] bool WeaveIntoOutput(const device::FieldRows& rows,
+                                     std::span<const imaging::PictureCopy> copies);
   // `bitmap` into `destination` (top row first unless `topDown` is 0); a buffer smaller than the
   // picture is reported (pushed and posted) and receives nothing.
   [[nodiscard]] bool CopyOut(const imaging::FrameBitmap& bitmap, int32_t topDown, void* destination,
@@ -77,8 +79,10 @@ class PreviewStream {
   static void ThreadEntry(void* stream);
   void Loop();
   // Copies the output picture into the application's buffer (unless the conversion `copied` it
-  // already) and announces the frame with its `details`. While the callback is held.
-  void DeliverFrame(const imaging::FrameBitmap& output, bool copied, const FrameDetails& details);
+  // already) and announces the frame with its `details` and the time its conversion took. While
+  // the callback is held.
+  void DeliverFrame(const imaging::FrameBitmap& output, bool copied, const FrameDetails& details,
+                    int64_t conversion);
   // The transfer ended while the stream ran: reported, and the waiters told.
   void EndByItself();
 
@@ -93,7 +97,8 @@ class PreviewStream {
   // Written by the preview thread while a stream runs, by a snapshot otherwise; read by copies
   // and saves on the application's thread.
   OutputPictures output_;
-  ColourPicture colour_;  // preview thread
+  ColourPicture colour_;                      // preview thread
+  std::vector<imaging::PictureCopy> copies_;  // preview thread: where a frame goes besides
   StreamFacts facts_;
   FrameTap tap_;
   std::atomic<bool> endedByItself_{false};

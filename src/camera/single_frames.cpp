@@ -48,8 +48,7 @@ int CZelCam::SnapShot(void* buffer, int32_t size, int32_t topDown) {
       kSnapShotFrameWaitMs + static_cast<uint32_t>(std::max(0, settings_.Get().waitTime));
   if (device_->ReadSingleFrame(waitMs) != kStatusOk) return Fail(kErrCapture);
   device::FieldRows rows;
-  if (device_->HeldSingleFrame(&rows) != kStatusOk ||
-      !stream_.WeaveIntoOutput(rows, nullptr, false)) {
+  if (device_->HeldSingleFrame(&rows) != kStatusOk || !stream_.WeaveIntoOutput(rows, {})) {
     errors_.Push(kErrCapture);
     callback_.Post(0, kErrCapture);
     return 0;

@@ -49,13 +49,13 @@ FrameDetails StreamFacts::Describe(const device::SlotFacts& slot,
   return details;
 }
 
-void StreamFacts::Announced(const FrameDetails& details, int64_t now) {
+void StreamFacts::Announced(const FrameDetails& details, int64_t conversion, int64_t now) {
   const std::lock_guard lock(mutex_);
   ++announced_;
   ++announcedThisRun_;
   last_ = details;
   hasLast_ = true;
-  timings_[next_] = {now, now - details.captureTime};
+  timings_[next_] = {now, now - details.captureTime, conversion};
   next_ = (next_ + 1) % kLatencies;
 }
 
@@ -71,6 +71,7 @@ StreamStats StreamFacts::Stats(int64_t now) const {
   stats.size = sizeof(StreamStats);
   stats.running = running_.load() ? 1 : 0;
   int64_t latencies[kLatencies];
+  int64_t conversions[kLatencies];
   int count = 0;
   int64_t oldest = now, newest = 0;
   {
@@ -80,6 +81,7 @@ StreamStats StreamFacts::Stats(int64_t now) const {
     stats.resumes = resumes_;
     for (const Timing& t : timings_) {
       if (t.announced == 0 || now - t.announced > kSecond) continue;
+      conversions[count] = t.conversion;
       latencies[count++] = t.latency;
       oldest = std::min(oldest, t.announced);
       newest = std::max(newest, t.announced);
@@ -89,6 +91,8 @@ StreamStats StreamFacts::Stats(int64_t now) const {
   std::nth_element(latencies, latencies + count / 2, latencies + count);
   stats.latencyMedian = latencies[count / 2];
   stats.latencyMax = *std::max_element(latencies, latencies + count);
+  std::nth_element(conversions, conversions + count / 2, conversions + count);
+  stats.conversionMedian = conversions[count / 2];
   if (count > 1 && newest > oldest) {
     stats.frameRate = static_cast<int32_t>(int64_t{count - 1} * kSecond * 1000 / (newest - oldest));
   }

@@ -35,6 +35,7 @@ struct StreamStats {
   int32_t resumes;
   int64_t latencyMedian;
   int64_t latencyMax;
+  int64_t conversionMedian;
 };
 
 class StreamFacts {
@@ -47,8 +48,8 @@ class StreamFacts {
 
   // Preview thread: the details of the frame in `picture`, numbered by the transfer.
   FrameDetails Describe(const device::SlotFacts& slot, const imaging::FrameBitmap& picture) const;
-  // Preview thread: the frame was announced at `now`.
-  void Announced(const FrameDetails& details, int64_t now);
+  // Preview thread: the frame, converted in `conversion`, was announced at `now`.
+  void Announced(const FrameDetails& details, int64_t conversion, int64_t now);
 
   // The details of the last frame announced; false before the stream's first.
   bool LastAnnounced(FrameDetails* details) const;
@@ -60,6 +61,7 @@ class StreamFacts {
   struct Timing {
     int64_t announced;
     int64_t latency;
+    int64_t conversion;
   };
 
   mutable std::mutex mutex_;

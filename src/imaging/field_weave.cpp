@@ -15,7 +15,7 @@ constexpr int32_t kBandFieldRows = 8;
 }  // namespace
 
 bool WeaveFrame(const InterlacedFrame& frame, const RowKernel* kernel, FrameBitmap& picture,
-                uint8_t* copyTo, bool topDown) {
+                std::span<const PictureCopy> copies) {
   const int32_t height = frame.height;
   const int32_t sampleBytes = kernel == nullptr ? picture.BytesPerPixel() : kernel->srcBytes;
   const int32_t pixelBytes = kernel == nullptr ? frame.bytesPerSample : kernel->dstBytes;
@@ -51,10 +51,11 @@ bool WeaveFrame(const InterlacedFrame& frame, const RowKernel* kernel, FrameBitm
                     2 * ptrdiff_t(stride), frame.width, count);
       }
     }
-    if (copyTo == nullptr) continue;
-    for (int32_t p = 2 * first; p < bandEnd; ++p) {
-      const int32_t row = topDown ? p : height - 1 - p;
-      std::memcpy(copyTo + stride * size_t(row), memoryRow(p), stride);
+    for (const PictureCopy& copy : copies) {
+      for (int32_t p = 2 * first; p < bandEnd; ++p) {
+        const int32_t row = copy.topDown ? p : height - 1 - p;
+        std::memcpy(copy.to + stride * size_t(row), memoryRow(p), stride);
+      }
     }
   }
   return true;

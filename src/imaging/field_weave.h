@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "imaging/frame_bitmap.h"
 #include "imaging/kernels.h"
@@ -21,12 +22,25 @@ struct InterlacedFrame {
   int32_t bytesPerSample = 0;
 };
 
+// A buffer that receives a copy of the picture as it is made, top row first when `topDown`.
+struct PictureCopy {
+  uint8_t* to;
+  bool topDown;
+};
+
 // Makes `picture` (bottom row first in memory, as every FrameBitmap) from `frame`: each field's
-// rows through `kernel` (null: the samples are copied as they are). When `copyTo` is not null it
-// receives the picture too, top row first when `topDown`, a band at a time while the band is still
-// in the cache. False, writing nothing, when the frame is missing or not of the picture's size, or
-// its samples or the picture's pixels are not the kernel's.
+// rows through `kernel` (null: the samples are copied as they are). Each of `copies` receives the
+// picture too, a band at a time while the band is still in the cache. False, writing nothing,
+// when the frame is missing or not of the picture's size, or its samples or the picture's pixels
+// are not the kernel's.
 [[nodiscard]] bool WeaveFrame(const InterlacedFrame& frame, const RowKernel* kernel,
-                              FrameBitmap& picture, uint8_t* copyTo, bool topDown);
+                              FrameBitmap& picture, std::span<const PictureCopy> copies);
+// The same with at most one copy, into `copyTo` unless it is null.
+[[nodiscard]] inline bool WeaveFrame(const InterlacedFrame& frame, const RowKernel* kernel,
+                                     FrameBitmap& picture, uint8_t* copyTo, bool topDown) {
+  const PictureCopy copy{copyTo, topDown};
+  return WeaveFrame(frame, kernel, picture,
+                    copyTo != nullptr ? std::span(&copy, 1) : std::span<const PictureCopy>());
+}
 
 }  // namespace zelcnv::imaging

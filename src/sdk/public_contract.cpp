@@ -50,6 +50,8 @@ static_assert(sizeof(StreamStats) == sizeof(ZelCnvStreamStats) &&
                   offsetof(ZelCnvStreamStats, framesDelivered) &&
               offsetof(StreamStats, frameRate) == offsetof(ZelCnvStreamStats, frameRate) &&
               offsetof(StreamStats, resumes) == offsetof(ZelCnvStreamStats, resumes) &&
-              offsetof(StreamStats, latencyMax) == offsetof(ZelCnvStreamStats, latencyMax));
+              offsetof(StreamStats, latencyMax) == offsetof(ZelCnvStreamStats, latencyMax) &&
+              offsetof(StreamStats, conversionMedian) ==
+                  offsetof(ZelCnvStreamStats, conversionMedian));
 
 }  // namespace zelcnv::camera

@@ -65,11 +65,12 @@ TEST_F(PreviewStreamTest, AFrameIsWovenOnlyWhenItsSamplesAreTheModes) {
   rows.height = kFrameHeight;
   rows.bytesPerSample = 2;
   std::vector<uint8_t> buffer(raw.size(), 0xEE);
-  EXPECT_FALSE(stream_.WeaveIntoOutput(rows, buffer.data(), true));
+  const imaging::PictureCopy copy[] = {{buffer.data(), true}};
+  EXPECT_FALSE(stream_.WeaveIntoOutput(rows, copy));
   EXPECT_EQ(buffer, std::vector<uint8_t>(raw.size(), 0xEE)) << "nothing copied";
 
   rows.bytesPerSample = 1;
-  ASSERT_TRUE(stream_.WeaveIntoOutput(rows, buffer.data(), true));
+  ASSERT_TRUE(stream_.WeaveIntoOutput(rows, copy));
   const imaging::FrameBitmap& output = stream_.Output().Publish();
   for (int32_t row = 0; row < kFrameHeight; ++row) {
     EXPECT_EQ(std::memcmp(buffer.data() + size_t(row) * kFrameWidth, rows.Row(row), kFrameWidth), 0)
