@@ -1,7 +1,7 @@
 // The export table as a whole, through the library's own symbol table: every one of the 116
-// exports, called with an unknown handle through a cdecl pointer with more arguments than it
-// takes, answers with its failure value, writes through none of its pointer arguments, and (on
-// 32-bit x86) leaves the stack pointer where the caller put it.
+// exports and the extension interface's six, called with an unknown handle through a cdecl pointer
+// with more arguments than it takes, answers with its failure value, writes through none of its
+// pointer arguments, and (on 32-bit x86) leaves the stack pointer where the caller put it.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -148,6 +148,16 @@ constexpr Export kExports[] = {
 };
 static_assert(sizeof(kExports) / sizeof(kExports[0]) == 116);
 
+// The extension interface's, beside them (ZelCnvSdkEx.h).
+constexpr Export kExtensionExports[] = {
+    {"ZelCnvEx_Now", "", 0},
+    {"ZelCnvEx_WaitFrame", "hpiiip", -1},
+    {"ZelCnvEx_GetFrameDetails", "hp", 0},
+    {"ZelCnvEx_GetStreamStats", "hp", 0},
+    {"ZelCnvEx_WatchDevices", "hi", 0},
+    {"ZelCnvEx_SetAutoResume", "hi", 0},
+};
+
 void* Lookup(const char* name) {
 #ifdef _WIN32
   return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ZelCnvSdk.dll"), name));
@@ -199,7 +209,9 @@ TEST(ExportTable, EveryExportAnswersAnUnknownHandleWithItsFailureAndWritesNothin
   std::vector<std::vector<uint8_t>> guards(kArguments, std::vector<uint8_t>(kGuardBytes, 0xCC));
   for (auto& guard : guards) guard.back() = 0;  // a string read stays inside
   const std::vector<std::vector<uint8_t>> untouched = guards;
-  for (const Export& e : kExports) {
+  std::vector<Export> all(std::begin(kExports), std::end(kExports));
+  all.insert(all.end(), std::begin(kExtensionExports), std::end(kExtensionExports));
+  for (const Export& e : all) {
     SCOPED_TRACE(e.name);
     void* entry = Lookup(e.name);
     ASSERT_NE(entry, nullptr) << "not exported";

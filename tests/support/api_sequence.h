@@ -21,6 +21,7 @@
 
 #include "ZelCnvPosix.h"
 #include "ZelCnvSdk.h"
+#include "ZelCnvSdkEx.h"
 #include "ZelCnvSim.h"
 
 namespace zelcnv::sequence {
@@ -194,7 +195,7 @@ class Sequence {
 
   void Step() {
     const int h = Handle();
-    switch (in_.Pick(34)) {
+    switch (in_.Pick(36)) {
       case 0:
         world_.Initialize(Window());
         break;
@@ -341,6 +342,24 @@ class Sequence {
         // Refused without a dialog driver; with one, the dialog runs and the stream goes on.
         ZelCam_SetCameraDlg(h, Window());
         ZelCam_SetImageDlg(h, Window());
+        break;
+      case 33: {
+        // The extension: a short wait for a frame into any buffer, and the frame's facts.
+        ZelCnvFrameDetails details{};
+        details.size = in_.Pick(8) != 0 ? static_cast<int>(sizeof details) : in_.Within(100);
+        const int size = Size();
+        const std::unique_ptr<uint8_t[]> buffer = Buffer(size);
+        ZelCnvEx_WaitFrame(h, buffer.get(), size, in_.Bit() ? 1 : 0, static_cast<int>(in_.Pick(3)),
+                           in_.Bit() ? &details : nullptr);
+        ZelCnvEx_GetFrameDetails(h, in_.Bit() ? &details : nullptr);
+        ZelCnvStreamStats stats{};
+        stats.size = in_.Pick(8) != 0 ? static_cast<int>(sizeof stats) : in_.Within(100);
+        ZelCnvEx_GetStreamStats(h, &stats);
+        break;
+      }
+      case 34:
+        ZelCnvEx_WatchDevices(h, in_.Bit() ? 1 : 0);
+        ZelCnvEx_SetAutoResume(h, in_.Bit() ? 1 : 0);
         break;
       default:
         ZelCam_SetBrightness(h, in_.Within(300));

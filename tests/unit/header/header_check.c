@@ -1,6 +1,7 @@
 // The C half of the header check, compiled as C99 with -pedantic: the header must compile as
 // plain C, declare every export, and give C the same types and layout as C++.
 #include "ZelCnvSdk.h"
+#include "ZelCnvSdkEx.h"
 
 #include "header_check.h"
 
@@ -28,6 +29,16 @@ HEADER_CHECK(offsetof(FrameInfo, bitsPerPixel) == 12);
 HEADER_CHECK(offsetof(FrameInfo, frameRate) == 16);
 HEADER_CHECK(offsetof(FrameInfo, buffer) == (sizeof(void*) == 4 ? 20 : 24));
 HEADER_CHECK(sizeof(FrameInfo) == (sizeof(void*) == 4 ? 24 : 32));
+
+// The extension's records: their 32-bit fields first, then the 64-bit ones, the same on every
+// target.
+HEADER_CHECK(offsetof(ZelCnvFrameDetails, sequence) == 32);
+HEADER_CHECK(offsetof(ZelCnvFrameDetails, framesLost) == 48);
+HEADER_CHECK(sizeof(ZelCnvFrameDetails) == 56);
+HEADER_CHECK(offsetof(ZelCnvStreamStats, frameRate) == 24);
+HEADER_CHECK(offsetof(ZelCnvStreamStats, conversionMedian) == 48);
+HEADER_CHECK(sizeof(ZelCnvStreamStats) == 56);
+HEADER_CHECK(MSG_DEVICE_CHANGE == 0x8004);
 
 // The camera information record is nine 32-bit words everywhere.
 HEADER_CHECK(sizeof(CameraInfo) == 36);
