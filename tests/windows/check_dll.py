@@ -117,7 +117,7 @@ unnamed = [e.ordinal for e in pe.DIRECTORY_ENTRY_EXPORT.symbols if not e.name]
 missing = sorted(set(declared) - set(exported))
 extra = sorted(set(exported) - set(declared))
 check(len(exported) == len(declared) and not missing and not extra and not unnamed,
-      f"exports exactly the {len(exported)} undecorated names the header declares",
+      f"exports exactly the {len(exported)} undecorated names the headers declare",
       f"{len(exported)} exports: missing {missing}, not declared {extra}, unnamed ordinals {unnamed}")
 forwarded = [n for n, e in exported.items() if e.forwarder]
 check(not forwarded, "no export is forwarded", f"forwarded exports {forwarded}")
