@@ -41,7 +41,7 @@ enum FilterId : uint32_t {
 // Writes picture control `index` (brightness, contrast, hue, saturation) to the converter.
 void WritePictureControl(device::CZelCnvSdk& device, int index, uint8_t value);
 
-class CZelCam {
+class CZelCam : private DeviceWatch::Owner {
  public:
   CZelCam();
   virtual ~CZelCam();
@@ -156,9 +156,11 @@ class CZelCam {
   [[nodiscard]] bool StartStreaming(bool resumed = false);
   bool StopStreaming(bool forResume = false);
 
-  // The device watch's look (on its thread): posts the converters that came and went, and
-  // resumes a stream whose converter came back.
-  static void OnLook(void* camera, uint32_t present, uint32_t changed);
+  // The device watch's looks (on its thread): the converters there (the one streaming counts as
+  // there while its transfer runs, whether or not its path opens a second time); posting those
+  // that came and went, and resuming a stream whose converter came back.
+  uint32_t ConvertersPresent() override;
+  void Looked(uint32_t present, uint32_t changed) override;
   void ResumeIfDue(uint32_t present);
 
   // The mode of the image a copy or a save reads: the one the output pictures were made for, or

@@ -14,15 +14,23 @@ constexpr uint32_t kDeviceLookMs = 250;
 
 class DeviceWatch {
  public:
-  // Called on the watch's thread after each look: bit i of `present` is set while
-  // converter i is there, of `changed` when it came or went since the last look.
-  using Look = void (*)(void* owner, uint32_t present, uint32_t changed);
+  // What the watch asks its owner, on the watch's thread.
+  class Owner {
+   public:
+    // The converters there now: bit i for index i.
+    virtual uint32_t ConvertersPresent() = 0;
+    // After each look: bit i of `changed` is set when converter i came or went since the last.
+    virtual void Looked(uint32_t present, uint32_t changed) = 0;
+
+   protected:
+    ~Owner() = default;
+  };
 
   // What the owner does with the looks; the thread runs while either is on.
   bool Posting() const { return posting_.load(); }
   bool Resuming() const { return resuming_.load(); }
   // Turns one on or off and starts or stops the thread to match: false when it cannot start.
-  [[nodiscard]] bool Set(bool posting, bool resuming, Look look, void* owner);
+  [[nodiscard]] bool Set(bool posting, bool resuming, Owner& owner);
   // Ends the thread (the owner is going): it has left the owner's code when this returns.
   void Stop() { worker_.Stop(); }
 
@@ -42,9 +50,8 @@ class DeviceWatch {
 
   std::atomic<bool> posting_{false};
   std::atomic<bool> resuming_{false};
-  Look look_ = nullptr;
+  Owner* owner_ = nullptr;
   uint32_t known_ = 0;  // the converters there at the last look; the thread's once it runs
-  void* owner_ = nullptr;
   platform::Worker worker_;
 };
 

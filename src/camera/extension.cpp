@@ -35,30 +35,35 @@ int CZelCam::GetStreamStats(StreamStats* stats) {
 
 int CZelCam::WatchDevices(bool enable) {
   if (!device_) return Fail(kErrNotReady);
-  if (!watch_.Set(enable, watch_.Resuming(), &CZelCam::OnLook, this)) return Fail(kErrThread);
+  if (!watch_.Set(enable, watch_.Resuming(), *this)) return Fail(kErrThread);
   return 1;
 }
 
 int CZelCam::SetAutoResume(bool enable) {
   if (!device_) return Fail(kErrNotReady);
-  if (!watch_.Set(watch_.Posting(), enable, &CZelCam::OnLook, this)) return Fail(kErrThread);
+  if (!watch_.Set(watch_.Posting(), enable, *this)) return Fail(kErrThread);
   stream_.Tap().SetHoldOnEnd(enable);
   if (!enable) resumePending_.store(false);
   return 1;
 }
 
-void CZelCam::OnLook(void* object, uint32_t present, uint32_t changed) {
-  auto& camera = *static_cast<CZelCam*>(object);
+uint32_t CZelCam::ConvertersPresent() {
+  uint32_t present = device::CVXMSdkLib::PresentDevices();
+  // The index is read only once the running transfer is seen, which it was set before.
+  if (device_->TransferRunning()) present |= 1u << device_->GetDeviceIndex();
+  return present;
+}
+
+void CZelCam::Looked(uint32_t present, uint32_t changed) {
   // The handle's list of converters follows the watch: a converter just arrived has a name.
-  if (changed != 0) camera.device_->SetPresent(present);
-  if (camera.watch_.Posting()) {
+  if (changed != 0) device_->SetPresent(present);
+  if (watch_.Posting()) {
     for (uint32_t index = 0; index < device::kDeviceCount; ++index) {
       if ((changed >> index & 1u) == 0) continue;
-      platform::PostWindowMessage(camera.errors_.Window(), kMsgDeviceChange, index,
-                                  present >> index & 1u);
+      platform::PostWindowMessage(errors_.Window(), kMsgDeviceChange, index, present >> index & 1u);
     }
   }
-  if (camera.watch_.Resuming()) camera.ResumeIfDue(present);
+  if (watch_.Resuming()) ResumeIfDue(present);
 }
 
 void CZelCam::ResumeIfDue(uint32_t present) {
