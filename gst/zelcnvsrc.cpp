@@ -62,6 +62,9 @@ struct SourceState {
   std::atomic<int> handle{0};
   std::atomic<int> standard{-1};
   std::string deviceName;
+  // The user's stored colour mode and sampling rate, which negotiation changes: put back at stop.
+  int userColourMode = -1;
+  int userSamplingCode = -1;
   bool attached = false;
   std::atomic<bool> unlocked{false};
 
@@ -318,6 +321,9 @@ gboolean Start(GstBaseSrc* base) {
     ZelCnvEx_SetAutoResume(handle, 1);
   }
   int valid = 0;
+  s.userColourMode = ZelCam_GetColorMode(handle);
+  s.userSamplingCode = ZelCam_GetSamplingRate(handle, &valid);
+  if (valid != 1) s.userSamplingCode = -1;
   const int standard = ZelCam_GetVideoFormat(handle, &valid);
   GST_OBJECT_LOCK(self);
   s.deviceName = name;
@@ -340,6 +346,9 @@ gboolean Stop(GstBaseSrc* base) {
   const int handle = s.handle.exchange(0);
   if (handle != 0) {
     ZelCam_StopPreview(handle);
+    // The library keeps the handle's settings for the user: what negotiation chose is not theirs.
+    if (s.userColourMode > 0) ZelCam_SetColorMode(handle, s.userColourMode);
+    if (s.userSamplingCode >= 0) ZelCam_SetSamplingRate(handle, s.userSamplingCode);
     ZelCam_Release(handle);
   }
   if (s.attached) {
@@ -408,12 +417,33 @@ gboolean SetCaps(GstBaseSrc* base, GstCaps* caps) {
 }
 
 GstCaps* Fixate(GstBaseSrc* base, GstCaps* caps) {
-  // The first structure is the converter's own sampling rate; the first format, BGR.
-  caps = gst_caps_truncate(caps);
-  caps = gst_caps_make_writable(caps);
-  GstStructure* s = gst_caps_get_structure(caps, 0);
-  gst_structure_fixate_field_string(s, "format", "BGR");
-  return GST_BASE_SRC_CLASS(zelcnv_src_parent_class)->fixate(base, caps);
+  // The converter's own sampling rate where downstream leaves the size open; BGR where it leaves
+  // the format open.
+  SourceState& s = State(base);
+  const int handle = s.handle.load();
+  int valid = 0;
+  const int code = handle != 0 ? ZelCam_GetSamplingRate(handle, &valid) : -1;
+  const PictureSize own = SizeFor(s.standard.load(), valid == 1 ? code : -1);
+  guint chosen = 0;
+  for (guint i = 0; own.width != 0 && i < gst_caps_get_size(caps); ++i) {
+    GstStructure* size = gst_structure_new("video/x-raw", "width", G_TYPE_INT, own.width, "height",
+                                           G_TYPE_INT, own.height, nullptr);
+    const bool fits = gst_structure_can_intersect(gst_caps_get_structure(caps, i), size);
+    gst_structure_free(size);
+    if (fits) {
+      chosen = i;
+      break;
+    }
+  }
+  GstCaps* one = gst_caps_copy_nth(caps, chosen);
+  gst_caps_unref(caps);
+  GstStructure* structure = gst_caps_get_structure(one, 0);
+  if (own.width != 0) {
+    gst_structure_fixate_field_nearest_int(structure, "width", own.width);
+    gst_structure_fixate_field_nearest_int(structure, "height", own.height);
+  }
+  gst_structure_fixate_field_string(structure, "format", "BGR");
+  return GST_BASE_SRC_CLASS(zelcnv_src_parent_class)->fixate(base, one);
 }
 
 // A video buffer pool of the negotiated size when downstream offers none (as video sources do).

@@ -18,6 +18,7 @@
 #include "model/picture.h"
 #include "support/camera_fixture.h"
 #include "support/file_fixture.h"
+#include "expected_picture.h"
 #include "test_files.h"
 #ifdef _WIN32
 #include "sim_control.h"
@@ -29,6 +30,10 @@ namespace zelcnv::apitest {
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::Expected;
+using testsupport::InLayout;
+using testsupport::Render;
+using testsupport::StampOf;
 
 // Copies taken while streaming; ThreadSanitizer, which watches every one for a race with the
 // preview thread, makes each about twenty times as slow.
@@ -38,72 +43,6 @@ constexpr int kCopiesWhileStreaming = 6;
 constexpr int kCopiesWhileStreaming = 20;
 #endif
 
-// The picture the converter sent for one device frame, top row first, rows packed: its samples
-// as the simulator renders them (luma, or YUYV pairs), and its colour by the YUYV formula the
-// library documents (luma as it stands, each channel truncated and clamped).
-struct Expected {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> samples;
-  std::vector<uint8_t> bgr;
-};
-
-uint8_t Channel(double value) {
-  const int truncated = static_cast<int>(value);
-  return static_cast<uint8_t>(truncated < 0 ? 0 : truncated > 255 ? 255 : truncated);
-}
-
-Expected Render(uint32_t frame, int width, int height) {
-  Expected e;
-  e.width = width;
-  e.height = height;
-  zelsim::PictureParams params{};
-  EXPECT_TRUE(zelsim::GetDevicePictureParams(0, &params));
-  const size_t pixels = size_t(width) * height;
-  e.samples.resize(zelsim::ExpectedPictureBytes(params));
-  EXPECT_EQ(e.samples.size(), pixels * params.bytesPerSample);
-  EXPECT_TRUE(zelsim::RenderExpectedPicture(params, frame, e.samples.data(), e.samples.size()));
-  e.bgr.resize(pixels * 3);
-  for (size_t p = 0; p < pixels && e.samples.size() == pixels * params.bytesPerSample; ++p) {
-    uint8_t* out = &e.bgr[3 * p];
-    if (params.bytesPerSample == 1) {
-      out[0] = out[1] = out[2] = e.samples[p];
-      continue;
-    }
-    const size_t pair = p & ~size_t{1};  // widths are even: every pixel has its pair
-    const int y = e.samples[2 * p];
-    const int u = e.samples[2 * pair + 1] - 128, v = e.samples[2 * pair + 3] - 128;
-    out[0] = Channel(y + 2.032 * u);
-    out[1] = Channel((y - 0.395 * u) - 0.581 * v);
-    out[2] = Channel(y + 1.14 * v);
-  }
-  return e;
-}
-
-void PutWord(std::vector<uint8_t>& out, unsigned word) {
-  out.push_back(static_cast<uint8_t>(word));
-  out.push_back(static_cast<uint8_t>(word >> 8));
-}
-
-// The picture in the pixel layout of `bits` (rows packed, top first): grey, YUYV, BGR, BGRX, or
-// 16-bit channels holding each 8-bit value times 257 (the fourth opaque).
-std::vector<uint8_t> InLayout(const Expected& e, int bits) {
-  if (bits == 8 || bits == 16) return e.samples;
-  std::vector<uint8_t> out;
-  for (size_t p = 0; p < e.bgr.size(); p += 3) {
-    for (int k = 0; k < 3; ++k) {
-      if (bits <= 32) {
-        out.push_back(e.bgr[p + k]);
-      } else {
-        PutWord(out, e.bgr[p + k] * 257u);
-      }
-    }
-    if (bits == 32) out.push_back(0);
-    if (bits == 64) PutWord(out, 0xFFFF);
-  }
-  return out;
-}
-
 // The same picture as readers hand it out: red first.
 std::vector<uint8_t> AsRgb(const std::vector<uint8_t>& bgr, int channelBytes, int channels) {
   std::vector<uint8_t> out(bgr);
@@ -112,16 +51,6 @@ std::vector<uint8_t> AsRgb(const std::vector<uint8_t>& bgr, int channelBytes, in
     for (int b = 0; b < channelBytes; ++b) std::swap(out[p + b], out[p + 2 * channelBytes + b]);
   }
   return out;
-}
-
-// The device frame a picture row comes from: the stamp in the first byte of each pixel (luma, or
-// blue, which equals luma where the stamp's chroma is neutral, or the low byte of blue's word).
-uint32_t StampOf(const uint8_t* row, int bytesPerPixel) {
-  uint8_t luma[zelsim::kStampSamples];
-  for (int i = 0; i < zelsim::kStampSamples; ++i) luma[i] = row[i * bytesPerPixel];
-  uint32_t sequence = 0;
-  EXPECT_TRUE(zelsim::ReadFrameStamp(luma, 1, &sequence)) << "a row without a stamp";
-  return sequence;
 }
 
 // Rows of `stride` bytes, bottom row first unless `topDown`, equal `expected` (packed, top first)
