@@ -89,7 +89,14 @@ Status CVXMSdkLib::StartTransfer() {
     transfer_.ended.store(1);
     return kStatusNoMemory;
   }
+  streamingFrom_ = deviceIndex_;
+  streams_[deviceIndex_].fetch_add(1);
   return kStatusOk;
+}
+
+bool CVXMSdkLib::StreamedElsewhere() const {
+  const int32_t own = streamingFrom_ == deviceIndex_ ? 1 : 0;
+  return streams_[deviceIndex_].load() > own;
 }
 
 void CVXMSdkLib::ReleaseEndedThread() {
@@ -98,6 +105,10 @@ void CVXMSdkLib::ReleaseEndedThread() {
 }
 
 Status CVXMSdkLib::StopTransfer() {
+  if (streamingFrom_ >= 0) {
+    streams_[streamingFrom_].fetch_sub(1);
+    streamingFrom_ = -1;
+  }
   if (transfer_.ended.load() == 1 && transfer_.failed.load() == 0) {
     // Never started, already stopped, or ended because the device could not be opened; the
     // thread of the last case is collected here so that it does not linger.

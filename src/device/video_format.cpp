@@ -87,7 +87,7 @@ Status CZelCnvSdk::SetVideoTiming(int hTotal, int hStart, int hActive, int vTota
   const Status status = AllocateFrameMemory(g.samplesPerFrame);
   if (status != kStatusOk) return status;
 
-  if (platform::DeviceFile* device = OpenDevice()) {
+  if (platform::DeviceFile* device = StreamedElsewhere() ? nullptr : OpenDevice()) {
     // A device that missed it fails the next frame transfer, which is reported there.
     (void)SendFrameSizeRequest(device, static_cast<uint32_t>(g.samplesPerFrame));
     platform::CloseDeviceFile(device);

@@ -13,6 +13,8 @@ CVXMSdkLib::CVXMSdkLib(int slotCount) : ring_(slotCount) {
   SelectDevice(0);
 }
 
+std::atomic<int32_t> CVXMSdkLib::streams_[kDeviceCount] = {};
+
 CVXMSdkLib::~CVXMSdkLib() {
   StopTransfer();
   platform::CloseEvent(frameEvent_.load());
@@ -80,6 +82,7 @@ Status CVXMSdkLib::AllocateFrameMemory(int samplesPerFrame) {
 
 void CVXMSdkLib::SetSampleWidth(bool twoBytes) {
   twoByteSamples_ = twoBytes ? 1 : 0;
+  if (StreamedElsewhere()) return;
   if (platform::DeviceFile* handle = OpenDevice()) {
     const uint8_t width = twoBytes ? 1 : 0;
     (void)SendSimpleRequest(handle, kRequestSampleWidth, &width, 1);  // heard or not, as before

@@ -137,6 +137,11 @@ class CVXMSdkLib {
   // (kStatusFrameFailed after that; the next read opens the device again).
   [[nodiscard]] Status ReadSingleFrame(uint32_t timeoutMs = platform::kWaitForever);
   bool TransferRunning() const { return transfer_.ended.load() == 0; }
+  // Whether another device library object of this process streams from the selected converter
+  // (from its transfer start to its stop). Its set-up and format programming then leave the
+  // converter alone: a reset, a new format or sample width would change the frames under the
+  // other stream's feet.
+  [[nodiscard]] bool StreamedElsewhere() const;
   // Waits until the transfer thread has ended by itself (true) or `timeoutMs` passed.
   [[nodiscard]] bool WaitTransferEnded(uint32_t timeoutMs);
   uint32_t LastTransferTicks() const { return lastTransferTicks_; }
@@ -191,6 +196,10 @@ class CVXMSdkLib {
 
   TransferBlock transfer_;
   platform::Worker transferWorker_;
+  // The converter this object's transfer streams from until it is stopped (-1: none), counted in
+  // `streams_`, the process's streams per converter.
+  int32_t streamingFrom_ = -1;
+  static std::atomic<int32_t> streams_[kDeviceCount];
   // Made by the first transfer start (a consumer may wait already); lives as long as this object.
   std::atomic<platform::Event*> frameEvent_{nullptr};
   std::atomic<bool> frameWaitsStopped_{false};

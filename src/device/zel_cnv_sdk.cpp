@@ -45,7 +45,11 @@ Status CZelCnvSdk::Reset(int deviceIndex) {
   twoByteSamples_ = 0;
   if (SelectDevice(deviceIndex) != kStatusOk) return kStatusBadDeviceIndex;
   SetSampleWidth(false);
-  if (OpenedDevice device{OpenDevice()}) (void)SendSimpleRequest(device.get(), kRequestReset);
+  // A converter another handle streams from keeps its state; this object starts from the
+  // defaults all the same.
+  if (OpenedDevice device{StreamedElsewhere() ? nullptr : OpenDevice()}) {
+    (void)SendSimpleRequest(device.get(), kRequestReset);
+  }
   LoadRegisterDefaults();
   SetVideoFormat(0);
   return kStatusOk;
@@ -76,7 +80,8 @@ int CZelCnvSdk::GetRegisterDefault(int reg) const {
 
 void CZelCnvSdk::LoadRegisterDefaults() {
   std::memcpy(registerTable_, BuiltInRegisterTable(), sizeof registerTable_);
-  (void)WriteRegister(kRegResetStrobe, 0);  // an absent device learns it at its next reset
+  // An absent device learns it at its next reset; one streaming for another handle, at its own.
+  if (!StreamedElsewhere()) (void)WriteRegister(kRegResetStrobe, 0);
 }
 
 bool CZelCnvSdk::SelectInput(int input) {
@@ -89,6 +94,7 @@ bool CZelCnvSdk::SelectInput(int input) {
 }
 
 bool CZelCnvSdk::SetSamplingClock(bool normal) {
+  if (StreamedElsewhere()) return false;
   int value = 0;
   if (!ReadRegister(kRegClockControl, &value)) return false;
   value &= ~kSquarePixelClockBit;
