@@ -192,51 +192,57 @@ TEST(ZelCnvSrc, CapsFollowTheStandardAndTheAskedWidth) {
 }
 
 // Offsets are the frames' sequence numbers and timestamps their capture times, a frame period
-// apart; a stall shows as a gap, a QoS message with the lost frames and a discontinuity.
+// apart; a stall shows as a gap, a QoS message with the lost frames and a discontinuity. (A busy
+// machine loses a frame now and then besides: each gap is told the same way.)
 TEST(ZelCnvSrc, OffsetsTimestampsAndLossesFollowTheFrames) {
   Source source("standard=525");
   source.Play();
   std::vector<GstBuffer*> buffers;
   for (int i = 0; i < 4; ++i) buffers.push_back(source.Pull());
+  const size_t stalledAfter = buffers.size();
   ASSERT_EQ(ZelSim_InjectFault(0, "stall=117"), 1);  // three and a half periods
-  guint64 gapAt = 0;
-  for (int i = 0; i < 30 && gapAt == 0; ++i) {
+  bool stallSeen = false;
+  for (int i = 0; i < 30 && !stallSeen; ++i) {
     buffers.push_back(source.Pull());
-    const guint64 step =
-        GST_BUFFER_OFFSET(buffers.back()) - GST_BUFFER_OFFSET(buffers[buffers.size() - 2]);
-    if (step > 1) gapAt = buffers.size() - 1;
+    const guint64 lost =
+        GST_BUFFER_OFFSET(buffers.back()) - GST_BUFFER_OFFSET(buffers[buffers.size() - 2]) - 1;
+    stallSeen = lost >= 2 && lost <= 4;
   }
-  ASSERT_NE(gapAt, 0u) << "no frame was lost in the stall";
+  EXPECT_TRUE(stallSeen) << "no gap of three frames after the stall";
+  guint64 lostSoFar = 0;
   for (size_t i = 0; i < buffers.size(); ++i) {
     GstBuffer* b = buffers[i];
     EXPECT_EQ(GST_BUFFER_DURATION(b), kPeriod525);
     EXPECT_EQ(GST_BUFFER_OFFSET_END(b), GST_BUFFER_OFFSET(b) + 1);
-    EXPECT_EQ(GST_BUFFER_FLAG_IS_SET(b, GST_BUFFER_FLAG_DISCONT), i == 0 || i == gapAt) << i;
-    if (i == 0) continue;
-    const guint64 frames = GST_BUFFER_OFFSET(b) - GST_BUFFER_OFFSET(buffers[i - 1]);
-    EXPECT_GE(frames, 1u);
-    // The capture times' spacing: within half a period of the frames' own.
-    const GstClockTimeDiff step = GST_CLOCK_DIFF(GST_BUFFER_PTS(buffers[i - 1]), GST_BUFFER_PTS(b));
-    EXPECT_NEAR(double(step), double(frames * kPeriod525), kPeriod525 / 2.0) << i;
+    const guint64 lost = i == 0 ? 0 : GST_BUFFER_OFFSET(b) - GST_BUFFER_OFFSET(buffers[i - 1]) - 1;
+    EXPECT_EQ(GST_BUFFER_FLAG_IS_SET(b, GST_BUFFER_FLAG_DISCONT), i == 0 || lost > 0) << i;
+    if (i > 0) {
+      EXPECT_GT(GST_BUFFER_PTS(b), GST_BUFFER_PTS(buffers[i - 1])) << i;
+    }
+    if (lost == 0) continue;
+    lostSoFar += lost;
+    GstMessage* qos = source.Wait(GST_MESSAGE_QOS, 1);
+    ASSERT_NE(qos, nullptr) << "no QoS message for the gap at " << i;
+    gboolean live = FALSE;
+    guint64 timestamp = 0, duration = 0, processed = 0, dropped = 0;
+    GstFormat format = GST_FORMAT_UNDEFINED;
+    gst_message_parse_qos(qos, &live, nullptr, nullptr, &timestamp, &duration);
+    gst_message_parse_qos_stats(qos, &format, &processed, &dropped);
+    EXPECT_TRUE(live);
+    EXPECT_EQ(timestamp, GST_BUFFER_PTS(b));
+    EXPECT_EQ(duration, lost * kPeriod525);
+    EXPECT_EQ(format, GST_FORMAT_BUFFERS);
+    EXPECT_EQ(dropped, lostSoFar);
+    EXPECT_EQ(processed, i);
+    gst_message_unref(qos);
   }
-  const guint64 lost =
-      GST_BUFFER_OFFSET(buffers[gapAt]) - GST_BUFFER_OFFSET(buffers[gapAt - 1]) - 1;
-  EXPECT_GE(lost, 2u);
-  EXPECT_LE(lost, 4u);
-  GstMessage* qos = source.Wait(GST_MESSAGE_QOS, 1);
-  ASSERT_NE(qos, nullptr);
-  gboolean live = FALSE;
-  guint64 timestamp = 0, duration = 0, processed = 0, dropped = 0;
-  GstFormat format = GST_FORMAT_UNDEFINED;
-  gst_message_parse_qos(qos, &live, nullptr, nullptr, &timestamp, &duration);
-  gst_message_parse_qos_stats(qos, &format, &processed, &dropped);
-  EXPECT_TRUE(live);
-  EXPECT_EQ(timestamp, GST_BUFFER_PTS(buffers[gapAt]));
-  EXPECT_EQ(duration, lost * kPeriod525);
-  EXPECT_EQ(format, GST_FORMAT_BUFFERS);
-  EXPECT_EQ(dropped, lost);
-  EXPECT_EQ(processed, gapAt);
-  gst_message_unref(qos);
+  EXPECT_EQ(source.Wait(GST_MESSAGE_QOS, 0), nullptr);
+  EXPECT_GT(buffers.size(), stalledAfter);
+  // The capture times' spacing over the run: a frame period per frame, within a tenth (from the
+  // second frame: the first comes late, when the converter has only just been set up).
+  const double frames = double(GST_BUFFER_OFFSET(buffers.back()) - GST_BUFFER_OFFSET(buffers[1]));
+  const double span = double(GST_BUFFER_PTS(buffers.back()) - GST_BUFFER_PTS(buffers[1]));
+  EXPECT_NEAR(span / frames, double(kPeriod525), kPeriod525 / 10.0);
   for (GstBuffer* b : buffers) gst_buffer_unref(b);
 
   // The latency: live, at least one period, at most the library's ring.
@@ -321,6 +327,34 @@ TEST(ZelCnvSrc, PropertiesAndColorBalanceReachTheConverter) {
   EXPECT_STREQ(name, "ZelCnv_01");
   EXPECT_EQ(standard, ZELCNV_VIDEO_525_LINE);
   g_free(name);
+}
+
+// Listing the converters (a device monitor's probe opens a handle of its own) while one of them
+// streams leaves the stream's picture as it was.
+TEST(ZelCnvSrc, ProbingWhileStreamingLeavesThePictureAlone) {
+  Source source("standard=625", "video/x-raw,format=YUY2");
+  source.Play();
+  gst_buffer_unref(source.Pull());
+  GstDeviceMonitor* monitor = gst_device_monitor_new();
+  gst_device_monitor_add_filter(monitor, "Video/Source", nullptr);
+  for (int probe = 0; probe < 3; ++probe) {
+    g_list_free_full(gst_device_monitor_get_devices(monitor), gst_object_unref);
+  }
+  gst_object_unref(monitor);
+  while (GstBuffer* b = gst_harness_try_pull(source.harness())) gst_buffer_unref(b);
+  for (int frame = 0; frame < 3; ++frame) {
+    GstBuffer* buffer = source.Pull();
+    GstMapInfo map;
+    ASSERT_TRUE(gst_buffer_map(buffer, &map, GST_MAP_READ));
+    const uint32_t device = testsupport::StampOf(map.data, 2);
+    const std::vector<uint8_t> expected =
+        testsupport::InLayout(testsupport::Render(device, 768, 570), 16);
+    EXPECT_TRUE(expected.size() == map.size &&
+                std::memcmp(expected.data(), map.data, map.size) == 0)
+        << "device frame " << device;
+    gst_buffer_unmap(buffer, &map);
+    gst_buffer_unref(buffer);
+  }
 }
 
 // A standard that changes while streaming is negotiated again: new size, new frame rate.
