@@ -114,11 +114,13 @@ check(result.returncode == 0 and stream.get("frames", 0) >= 10 and stream.get("e
 details = stream.get("frameDetails", [])
 sequences = [d.get("sequence", -1) for d in details]
 times = [d.get("captureTimeUs", 0) for d in details]
-check(len(details) == stream.get("frames") and sequences[:1] == [0] and
+# A notification read late (a busy machine) gives the next frame's details, listed once: the
+# frames listed are at most those notified, and those not listed are lost or merely unseen.
+check(0 < len(details) <= stream.get("frames") and
       all(b > a for a, b in zip(sequences, sequences[1:])) and
       all(b > a for a, b in zip(times, times[1:])) and
-      details[-1].get("framesLost") == stream.get("framesLost") ==
-      sequences[-1] + 1 - len(details),
+      details[-1].get("framesLost") == stream.get("framesLost") and
+      stream.get("framesLost") <= sequences[-1] + 1 - len(details),
       "stream --json: each frame's sequence, capture time and the frames lost before it",
       f" ({details[:3]}...)")
 result = run("stream", "--seconds", "1", "--mode", "8", "--sim", "--json")

@@ -206,8 +206,9 @@ int Stream(const CommonOptions& options, double seconds, int mode) {
     facts.size = sizeof facts;
     if (ZelCnvEx_GetFrameDetails(h, &facts) == 1) {
       lost = facts.framesLost;
-      // Capture times in microseconds from the clock ZelCnvEx_Now reads.
-      if (options.json) {
+      // Capture times in microseconds from the clock ZelCnvEx_Now reads. A notification read
+      // after the next one was posted gives that next frame's details: it is listed once.
+      if (options.json && (details.empty() || details.back()["sequence"] != facts.sequence)) {
         details.push_back({{"sequence", facts.sequence},
                            {"captureTimeUs", facts.captureTime / 10},
                            {"framesLost", facts.framesLost}});
