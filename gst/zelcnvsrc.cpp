@@ -62,6 +62,7 @@ struct SourceState {
   std::atomic<int> handle{0};
   std::atomic<int> standard{-1};
   std::string deviceName;
+  int openDevice = -1;  // the index opened, for the streaming thread's messages
   // The user's stored colour mode and sampling rate, which negotiation changes: put back at stop.
   int userColourMode = -1;
   int userSamplingCode = -1;
@@ -295,19 +296,25 @@ gboolean Start(GstBaseSrc* base) {
   GST_OBJECT_UNLOCK(self);
 
   if (!AttachSimulated(self, device, simulate)) return FALSE;
+  // A start that fails leaves no simulated converter behind (no stop follows it).
+  auto fail = [&](int handle) {
+    if (handle != 0) ZelCam_Release(handle);
+    if (s.attached) ZelSim_Detach(device);
+    s.attached = false;
+    return FALSE;
+  };
   const int handle = ZelCam_Initialize(nullptr);
   if (handle == 0) {
     GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ, ("The converter library could not start."),
                       ("ZelCam_Initialize failed"));
-    return FALSE;
+    return fail(0);
   }
   char name[ZELCNV_DEVICE_NAME_CHARS] = {};
   if (ZelCam_SetDeviceNumber(handle, device) != 1 ||
       ZelCam_GetDeviceName(handle, device, name, sizeof name) != 1) {
-    ZelCam_Release(handle);
     GST_ELEMENT_ERROR(self, RESOURCE, NOT_FOUND, ("No converter at index %d.", device),
                       ("error %d", ZelCam_GetLastError(handle)));
-    return FALSE;
+    return fail(handle);
   }
   if (ZelCam_SetCrossbar(handle, input, 0) != 1) {
     GST_ELEMENT_WARNING(self, RESOURCE, SETTINGS, ("The converter has no input %d.", input),
@@ -336,6 +343,7 @@ gboolean Start(GstBaseSrc* base) {
   s.resumesSeen = 0;
   s.framesSinceLook = 0;
   s.mappedClock = nullptr;
+  s.openDevice = device;
   s.handle = handle;
   GST_INFO_OBJECT(self, "opened %s (index %d), standard %d", name, device, s.standard.load());
   return TRUE;
@@ -351,13 +359,8 @@ gboolean Stop(GstBaseSrc* base) {
     if (s.userSamplingCode >= 0) ZelCam_SetSamplingRate(handle, s.userSamplingCode);
     ZelCam_Release(handle);
   }
-  if (s.attached) {
-    GST_OBJECT_LOCK(base);
-    const int device = s.device;
-    GST_OBJECT_UNLOCK(base);
-    ZelSim_Detach(device);
-    s.attached = false;
-  }
+  if (s.attached) ZelSim_Detach(s.openDevice);
+  s.attached = false;
   s.standard = -1;
   s.negotiated = false;
   return TRUE;
@@ -550,7 +553,7 @@ void NoteAbsence(ZelCnvSrc* self) {
     s.away = true;
     GST_ELEMENT_WARNING(
         self, RESOURCE, READ,
-        ("The converter at index %d went away; waiting for it to return.", self->state->device),
+        ("The converter at index %d went away; waiting for it to return.", s.openDevice),
         (nullptr));
   }
 }
@@ -567,7 +570,7 @@ void NoteReturn(ZelCnvSrc* self) {
   s.haveLast = false;  // its numbers start again
   s.discont = true;
   GST_ELEMENT_WARNING(self, RESOURCE, READ,
-                      ("The converter at index %d is back; streaming goes on.", s.device),
+                      ("The converter at index %d is back; streaming goes on.", s.openDevice),
                       (nullptr));
 }
 
@@ -648,7 +651,7 @@ GstFlowReturn Create(GstPushSrc* push, GstBuffer** out) {
     GST_OBJECT_UNLOCK(self);
     GST_ELEMENT_ERROR(
         self, RESOURCE, READ,
-        ("The converter %s at index %d stopped sending (unplugged?).", name.c_str(), s.device),
+        ("The converter %s at index %d stopped sending (unplugged?).", name.c_str(), s.openDevice),
         ("ZelCnvEx_WaitFrame: error %d", error));
     return GST_FLOW_ERROR;
   }

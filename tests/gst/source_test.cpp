@@ -291,6 +291,31 @@ TEST(ZelCnvSrc, UnplugIsAnErrorOrWaitedForWithAutoResume) {
   EXPECT_EQ(source.Wait(GST_MESSAGE_ERROR, 0), nullptr);
 }
 
+// A converter that is not there, or simulator words the simulator refuses: the pipeline does not
+// start, an error says why, and no simulated converter is left behind.
+TEST(ZelCnvSrc, AMissingConverterOrBadWordsFailTheStart) {
+  for (int i = 0; i < ZELSIM_MAX_DEVICES; ++i) ZelSim_Detach(i);
+  for (const char* line : {"zelcnvsrc device=5 ! fakesink",
+                           "zelcnvsrc device=5 simulate=\"standard=999\" ! fakesink"}) {
+    SCOPED_TRACE(line);
+    GstElement* pipeline = gst_parse_launch(line, nullptr);
+    ASSERT_NE(pipeline, nullptr);
+    EXPECT_EQ(gst_element_set_state(pipeline, GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    GstMessage* error = gst_bus_timed_pop_filtered(bus, GST_SECOND, GST_MESSAGE_ERROR);
+    ASSERT_NE(error, nullptr);
+    const std::string text = Source::TextOf(error);
+    EXPECT_TRUE(text.find("No converter at index 5") != std::string::npos ||
+                text.find("refused the configuration \"standard=999\"") != std::string::npos)
+        << text;
+    gst_message_unref(error);
+    gst_object_unref(bus);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    EXPECT_EQ(ZelSim_ReadDeviceRegister(5, 0), -1) << "a simulated converter was left behind";
+  }
+}
+
 // The picture controls, through the properties and GstColorBalance, reach the converter; the
 // input property selects what it shows; the read-only properties name it.
 TEST(ZelCnvSrc, PropertiesAndColorBalanceReachTheConverter) {
