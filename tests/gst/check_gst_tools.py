@@ -3,7 +3,11 @@
 cleanly, gst-device-monitor-1.0 lists simulated converters with their launch lines, and a
 gst-launch-1.0 pipeline records an H.264 file in which ffprobe counts every frame.
 
-usage: check_gst_tools.py PLUGIN_DIR SCRATCH_DIR"""
+usage: check_gst_tools.py PLUGIN_DIR SCRATCH_DIR [PRELOAD]
+
+PRELOAD: the sanitizer runtimes a sanitizer build's plugin needs in GStreamer's own programs
+(given to those programs alone, with leak detection off: their own allocations at exit are not
+the plugin's)."""
 import json
 import os
 import shutil
@@ -31,6 +35,10 @@ def main():
     env = dict(os.environ, GST_PLUGIN_PATH=plugin_dir,
                GST_REGISTRY_1_0=os.path.join(scratch, "registry.bin"),
                XDG_CONFIG_HOME=os.path.join(scratch, "config"))
+    ffprobe_env = dict(env)
+    if len(sys.argv) > 3:
+        env.update(LD_PRELOAD=sys.argv[3],
+                   ASAN_OPTIONS="detect_leaks=0:halt_on_error=1:abort_on_error=1")
 
     code, out, err = run(["gst-inspect-1.0", "zelcnvsrc"], env)
     check(code == 0 and "GstPushSrc" in out and "GstColorBalance" in out,
@@ -63,7 +71,7 @@ def main():
     check(code == 0, "gst-launch-1.0 zelcnvsrc ! x264enc ! mp4mux records a clip", out + err)
     code, out, err = run(["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
                           "-show_entries", "stream=codec_name,width,height,nb_read_frames",
-                          "-of", "json", clip], env)
+                          "-of", "json", clip], ffprobe_env)
     stream = json.loads(out)["streams"][0] if code == 0 else {}
     check(stream.get("codec_name") == "h264" and stream.get("nb_read_frames") == "60"
           and (stream.get("width"), stream.get("height")) == (640, 480),
