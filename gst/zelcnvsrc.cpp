@@ -624,7 +624,9 @@ GstFlowReturn Create(GstPushSrc* push, GstBuffer** out) {
     gst_buffer_unmap(buffer, &map);
     if (got == 1) {
       ++s.framesSinceLook;
-      if (s.away || s.autoResume) NoteReturn(self);
+      // Back after an absence, seen or too short to be seen: the numbers started again.
+      const bool restarted = s.haveLast && details.sequence <= s.lastSequence;
+      if (s.autoResume && (s.away || restarted)) NoteReturn(self);
       const GstClockTime pts = StampOf(self, details.captureTime);
       GST_BUFFER_PTS(buffer) = pts;
       GST_BUFFER_DTS(buffer) = GST_CLOCK_TIME_NONE;
