@@ -514,7 +514,10 @@ STDMETHODIMP CaptureFilter::Stop() {
 STDMETHODIMP CaptureFilter::Pause() {
   std::lock_guard lock(lock_);
   if (state_ == State_Stopped) {
-    mapped_ = false;
+    {
+      std::lock_guard clockLock(clockLock_);
+      mapped_ = false;
+    }
     const HRESULT hr = pin_.Active();
     if (FAILED(hr)) return hr;
   }
@@ -528,7 +531,10 @@ STDMETHODIMP CaptureFilter::Run(REFERENCE_TIME start) {
     if (FAILED(hr)) return hr;
   }
   std::lock_guard lock(lock_);
-  start_ = start;
+  {
+    std::lock_guard clockLock(clockLock_);
+    start_ = start;
+  }
   state_ = State_Running;
   return S_OK;
 }
@@ -541,17 +547,21 @@ STDMETHODIMP CaptureFilter::GetState(DWORD, FILTER_STATE* state) {
 }
 
 STDMETHODIMP CaptureFilter::SetSyncSource(IReferenceClock* clock) {
-  std::lock_guard lock(lock_);
   if (clock != nullptr) clock->AddRef();
-  SafeRelease(&clock_);
-  clock_ = clock;
-  mapped_ = false;
+  IReferenceClock* old = nullptr;
+  {
+    std::lock_guard lock(clockLock_);
+    old = clock_;
+    clock_ = clock;
+    mapped_ = false;
+  }
+  SafeRelease(&old);
   return S_OK;
 }
 
 STDMETHODIMP CaptureFilter::GetSyncSource(IReferenceClock** clock) {
   if (clock == nullptr) return E_POINTER;
-  std::lock_guard lock(lock_);
+  std::lock_guard lock(clockLock_);
   *clock = clock_;
   if (clock_ != nullptr) clock_->AddRef();
   return S_OK;
@@ -769,6 +779,7 @@ int CaptureFilter::Standard() {
 }
 
 bool CaptureFilter::StreamTime(long long captureTime, REFERENCE_TIME* time) {
+  std::lock_guard lock(clockLock_);
   IReferenceClock* clock = clock_;
   if (clock == nullptr) return false;
   REFERENCE_TIME now = 0;

@@ -188,15 +188,18 @@ class CaptureFilter final : public IBaseFilter,
   std::mutex lock_;
   CapturePin pin_{this};
   std::atomic<FILTER_STATE> state_{State_Stopped};
+  // The clock, the stream's start and the mapping onto the clock: the streaming thread reads them
+  // for every sample, so they have a lock of their own, never held while waiting.
+  std::mutex clockLock_;
   REFERENCE_TIME start_ = 0;
   IReferenceClock* clock_ = nullptr;
   IFilterGraph* graph_ = nullptr;  // not counted: the graph holds the filter
   std::wstring name_;
-  int device_ = 0;
-  int handle_ = 0;
-  int standard_ = -1;
+  std::atomic<int> device_{0};
+  std::atomic<int> handle_{0};
+  std::atomic<int> standard_{-1};
   static constexpr long kInputs = 6;
-  int input_ = 0;
+  std::atomic<int> input_{0};
   // The reference clock minus the library's clock, taken at a stream's first frame.
   bool mapped_ = false;
   REFERENCE_TIME offset_ = 0;
