@@ -369,10 +369,14 @@ HRESULT CapturePin::Active() {
   if (handle == 0) return VFW_E_NO_CAPTURE_HARDWARE;
   ZelCam_StopPreview(handle);
   if (ZelCam_SetSamplingRate(handle, format_.samplingCode) != 1 ||
-      ZelCam_SetColorMode(handle, format_.bits) != 1 || ZelCam_StartPreview(handle) != 1 ||
-      ZelCam_Width(handle) != format_.width || ZelCam_Height(handle) != format_.height) {
+      ZelCam_SetColorMode(handle, format_.bits) != 1 || ZelCam_StartPreview(handle) != 1) {
     ZelCam_StopPreview(handle);
     return VFW_E_NO_CAPTURE_HARDWARE;
+  }
+  if (ZelCam_Width(handle) != format_.width || ZelCam_Height(handle) != format_.height) {
+    // Connected under another video standard: the pins have to be connected again.
+    ZelCam_StopPreview(handle);
+    return VFW_E_TYPE_NOT_ACCEPTED;
   }
   HRESULT hr = allocator_->Commit();
   if (FAILED(hr)) {
@@ -399,7 +403,8 @@ void CapturePin::Inactive() {
 void CapturePin::Stream() {
   const int handle = filter_->Handle();
   const bool topDown = TopDown(format_.bits);
-  const REFERENCE_TIME period = FramePeriod(filter_->Standard());
+  const int standard = filter_->Standard();
+  const REFERENCE_TIME period = FramePeriod(standard);
   const long bytes = FrameBytes(format_);
   bool haveLast = false;
   unsigned long long last = 0;
@@ -415,13 +420,31 @@ void CapturePin::Stream() {
       got = ZelCnvEx_WaitFrame(handle, data, sample->GetSize(), topDown ? 1 : 0, kWaitSliceMs,
                                &details);
     }
-    if (got != 1) {
+    // The converter sees another video standard: the stream goes on in the geometry it was
+    // started with, which no longer frames the picture, or its frames no longer fit the sample.
+    // No such frame is delivered.
+    bool otherStandard = false;
+    if (got == 1) {
+      int valid = 0;
+      const int now = ZelCam_GetVideoFormat(handle, &valid);
+      otherStandard = (valid == 1 && CaptureFilter::Decodable(now) != standard) ||
+                      details.width != format_.width || details.height != format_.height;
+    } else if (got != 0) {
+      otherStandard = ZelCam_GetLastError(handle) == ERR_BUFFER;
+    }
+    if (got != 1 || otherStandard) {
       sample->Release();
       if (stopping_) break;
-      // The converter went away or stopped sending: the graph hears of it, downstream ends.
-      filter_->Notify(EC_DEVICE_LOST,
-                      reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(filter_)), 0);
-      filter_->Notify(EC_ERRORABORT, HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED), 0);
+      if (otherStandard) {
+        // The graph hears that the connected format no longer fits; connected again, the pin
+        // offers the new standard's formats.
+        filter_->Notify(EC_ERRORABORT, VFW_E_TYPE_NOT_ACCEPTED, 0);
+      } else {
+        // The converter went away or stopped sending.
+        filter_->Notify(EC_DEVICE_LOST,
+                        reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(filter_)), 0);
+        filter_->Notify(EC_ERRORABORT, HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED), 0);
+      }
       if (peer_ != nullptr) peer_->EndOfStream();
       break;
     }
@@ -766,6 +789,10 @@ int CaptureFilter::Handle() {
   return handle_;
 }
 
+int CaptureFilter::Decodable(int standard) {
+  return standard == ZELCNV_VIDEO_525_LINE_WIDE ? ZELCNV_VIDEO_525_LINE : standard;
+}
+
 int CaptureFilter::Standard() {
   const int handle = Handle();
   if (handle == 0) return ZELCNV_VIDEO_525_LINE;
@@ -773,8 +800,7 @@ int CaptureFilter::Standard() {
   if (standard_ >= 0 && state_ != State_Stopped) return standard_;
   int valid = 0;
   const int standard = ZelCam_GetVideoFormat(handle, &valid);
-  standard_ =
-      valid == 1 && standard != ZELCNV_VIDEO_525_LINE_WIDE ? standard : ZELCNV_VIDEO_525_LINE;
+  standard_ = valid == 1 ? Decodable(standard) : ZELCNV_VIDEO_525_LINE;
   return standard_;
 }
 

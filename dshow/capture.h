@@ -172,8 +172,10 @@ class CaptureFilter final : public IBaseFilter,
 
   // For the pin.
   std::mutex& Lock() { return lock_; }
-  int Handle();  // the library's handle, opened on first use (0: none)
-  int Standard();
+  int Handle();    // the library's handle, opened on first use (0: none)
+  int Standard();  // the standard whose formats the pin offers (fixed while streaming)
+  // The standard whose formats a detected one gets: the converter does not decode 525-line wide.
+  static int Decodable(int standard);
   int DeviceIndex() const { return device_; }
   FILTER_STATE State() const { return state_.load(); }
   // The reference clock's time (100 ns) of a capture time on the library's clock; false without

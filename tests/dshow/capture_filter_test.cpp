@@ -223,6 +223,7 @@ class Grabbed final : public ISampleGrabberCB {
     BYTE* data = nullptr;
     sample->GetPointer(&data);
     std::lock_guard lock(mutex_);
+    lengths_.push_back(sample->GetActualDataLength());
     starts_.push_back(timed ? start : -1);
     ends_.push_back(timed ? end : -1);
     last_.assign(data, data + sample->GetActualDataLength());
@@ -238,6 +239,10 @@ class Grabbed final : public ISampleGrabberCB {
     std::lock_guard lock(mutex_);
     return ends_;
   }
+  std::vector<long> Lengths() {
+    std::lock_guard lock(mutex_);
+    return lengths_;
+  }
   std::vector<uint8_t> Last() {
     std::lock_guard lock(mutex_);
     return last_;
@@ -245,6 +250,7 @@ class Grabbed final : public ISampleGrabberCB {
 
  private:
   std::mutex mutex_;
+  std::vector<long> lengths_;
   std::vector<REFERENCE_TIME> starts_, ends_;
   std::vector<uint8_t> last_;
 };
@@ -612,6 +618,53 @@ TEST_F(GraphTest, StallsUnplugsAndStopsWhileSilent) {
   const auto stopAsked = std::chrono::steady_clock::now();
   ASSERT_TRUE(SUCCEEDED(g.control->Stop()));
   EXPECT_LT(MillisecondsSince(stopAsked), 1000.0);
+}
+
+// The converter's standard changing under a running stream, both ways: no sample of the wrong
+// size or a torn picture, the graph told with EC_ERRORABORT (the converter is still there), and a
+// graph built again gets the new standard's size.
+TEST_F(GraphTest, AStandardChangeWhileRunningEndsTheStreamWithoutATornPicture) {
+  Register("standard=625");
+  struct Change {
+    int width, height;
+    const char* next;
+  };
+  for (const Change& change :
+       {Change{768, 570, "standard=525"}, Change{640, 480, "standard=625"}}) {
+    SCOPED_TRACE(change.next);
+    {
+      CaptureGraph g;
+      ASSERT_EQ(g.Build(Moniker()), S_OK);
+      AM_MEDIA_TYPE type = g.Connected();
+      ASSERT_EQ(BitmapOf(type).biWidth, change.width);
+      FreeType(&type);
+      ASSERT_TRUE(SUCCEEDED(g.control->Run()));
+      const auto start = std::chrono::steady_clock::now();
+      while (g.grabbed.Starts().size() < 3 && MillisecondsSince(start) < 10000) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+      ASSERT_EQ(ZelSim_Configure(0, change.next), 1);
+      EXPECT_EQ(WaitEvent(g.events.p, {EC_ERRORABORT, EC_DEVICE_LOST}, 5000), EC_ERRORABORT);
+      ASSERT_TRUE(SUCCEEDED(g.control->Stop()));
+      EXPECT_EQ(g.source->Pause(), VFW_E_TYPE_NOT_ACCEPTED) << "the old connection ran";
+      const long bytes = long(change.width) * 2 * change.height;
+      for (long length : g.grabbed.Lengths()) EXPECT_EQ(length, bytes);
+      // The last sample is a whole picture of the standard it was connected for.
+      const std::vector<uint8_t> last = g.grabbed.Last();
+      ASSERT_EQ(last.size(), size_t(bytes));
+      ASSERT_EQ(ZelSim_Configure(0, change.width == 768 ? "standard=625" : "standard=525"), 1);
+      const uint32_t frame = testsupport::StampOf(last.data(), 2);
+      EXPECT_TRUE(testsupport::InLayout(testsupport::Render(frame, change.width, change.height),
+                                        16) == last)
+          << "device frame " << frame;
+      ASSERT_EQ(ZelSim_Configure(0, change.next), 1);
+    }
+    CaptureGraph again;
+    ASSERT_EQ(again.Build(Moniker()), S_OK);
+    AM_MEDIA_TYPE type = again.Connected();
+    EXPECT_NE(BitmapOf(type).biWidth, change.width);
+    FreeType(&type);
+  }
 }
 
 // A recording as applications build it without the capture graph builder's file output: the
