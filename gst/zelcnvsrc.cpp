@@ -25,8 +25,6 @@ namespace {
 
 // A wait for a frame is cut in slices so that a flush or a state change ends it promptly.
 constexpr int kWaitSliceMs = 50;
-// Frames between two looks at the video standard the converter sees.
-constexpr int kStandardLookFrames = 25;
 // The library's ring of frames: the most a frame can be late by and still be delivered.
 constexpr int kRingFrames = 10;
 // A capture time more than this away from the clock mapping in use means the clock jumped.
@@ -77,7 +75,6 @@ struct SourceState {
   guint64 delivered = 0;
   guint64 lost = 0;
   bool discont = false;
-  int framesSinceLook = 0;
   bool away = false;
   int resumesSeen = 0;
   // The pipeline clock minus the library's, both in nanoseconds, taken at a stream's first frame.
@@ -341,7 +338,6 @@ gboolean Start(GstBaseSrc* base) {
   s.delivered = s.lost = 0;
   s.away = false;
   s.resumesSeen = 0;
-  s.framesSinceLook = 0;
   s.mappedClock = nullptr;
   s.openDevice = device;
   s.handle = handle;
@@ -504,7 +500,6 @@ gboolean UnlockStop(GstBaseSrc* base) {
 bool FollowStandard(ZelCnvSrc* self, bool* changed) {
   SourceState& s = *self->state;
   *changed = false;
-  s.framesSinceLook = 0;
   int valid = 0;
   const int now = ZelCam_GetVideoFormat(s.handle.load(), &valid);
   if (valid != 1 || now == s.standard.load()) return true;
@@ -600,9 +595,6 @@ GstFlowReturn Create(GstPushSrc* push, GstBuffer** out) {
   for (;;) {
     if (s.unlocked) return GST_FLOW_FLUSHING;
     bool changed = false;
-    if (s.framesSinceLook >= kStandardLookFrames && !FollowStandard(self, &changed)) {
-      return GST_FLOW_NOT_NEGOTIATED;
-    }
     if (!s.negotiated) return GST_FLOW_NOT_NEGOTIATED;
     GstBuffer* buffer = nullptr;
     const GstFlowReturn alloc =
@@ -622,8 +614,18 @@ GstFlowReturn Create(GstPushSrc* push, GstBuffer** out) {
       if (got == 0 && s.autoResume) NoteAbsence(self);
     }
     gst_buffer_unmap(buffer, &map);
+    // Every frame is checked against the standard the converter sees: after a change the
+    // stream keeps the geometry it started with, which no longer frames the picture. Such a
+    // frame is dropped and the new standard negotiated.
+    if (got == 1 && !FollowStandard(self, &changed)) {
+      gst_buffer_unref(buffer);
+      return GST_FLOW_NOT_NEGOTIATED;
+    }
+    if (got == 1 && changed) {
+      gst_buffer_unref(buffer);
+      continue;
+    }
     if (got == 1) {
-      ++s.framesSinceLook;
       // Back after an absence, seen or too short to be seen: the numbers started again.
       const bool restarted = s.haveLast && details.sequence <= s.lastSequence;
       if (s.autoResume && (s.away || restarted)) NoteReturn(self);

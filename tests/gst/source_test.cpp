@@ -118,7 +118,10 @@ class Source {
 
 // The buffer holds the simulator's picture of the device frame its first row's stamp names, in
 // GStreamer's layout for `info` (rows top first, `bits` per pixel).
-void ExpectTheConvertersPicture(GstBuffer* buffer, const GstVideoInfo& info, int bits) {
+// `params`: the converter's picture settings as they were when the frame was sent, when they
+// have changed since.
+void ExpectTheConvertersPicture(GstBuffer* buffer, const GstVideoInfo& info, int bits,
+                                const zelsim::PictureParams* params = nullptr) {
   GstMapInfo map;
   ASSERT_TRUE(gst_buffer_map(buffer, &map, GST_MAP_READ));
   const int width = GST_VIDEO_INFO_WIDTH(&info), height = GST_VIDEO_INFO_HEIGHT(&info);
@@ -126,7 +129,9 @@ void ExpectTheConvertersPicture(GstBuffer* buffer, const GstVideoInfo& info, int
   const int pixelBytes = bits / 8;
   const uint32_t device = testsupport::StampOf(map.data, bits == 16 ? 2 : pixelBytes);
   const std::vector<uint8_t> expected =
-      testsupport::InLayout(testsupport::Render(device, width, height), bits);
+      testsupport::InLayout(params != nullptr ? testsupport::Render(device, width, height, *params)
+                                              : testsupport::Render(device, width, height),
+                            bits);
   const size_t row = size_t(width) * pixelBytes;
   const size_t stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
   EXPECT_EQ(expected.size(), row * height);
@@ -383,17 +388,23 @@ TEST(ZelCnvSrc, ProbingWhileStreamingLeavesThePictureAlone) {
   }
 }
 
-// A standard that changes while streaming is negotiated again: new size, new frame rate.
+// A standard that changes while streaming is negotiated again: new size, new frame rate. Every
+// buffer is a whole picture, of the old standard or of the new one.
 TEST(ZelCnvSrc, ANewStandardIsNegotiatedAgain) {
   Source source("standard=525");
   source.Play();
   gst_buffer_unref(source.Pull());
+  zelsim::PictureParams before{};
+  ASSERT_TRUE(zelsim::GetDevicePictureParams(0, &before));
   ASSERT_EQ(ZelSim_Configure(0, "standard=625"), 1);
   bool renegotiated = false;
   for (int i = 0; i < 90 && !renegotiated; ++i) {
     GstBuffer* buffer = source.Pull();
     ASSERT_NE(buffer, nullptr);
     const GstVideoInfo info = source.Info();
+    ASSERT_EQ(GST_VIDEO_INFO_FORMAT(&info), GST_VIDEO_FORMAT_BGR);
+    ExpectTheConvertersPicture(buffer, info, 24,
+                               GST_VIDEO_INFO_HEIGHT(&info) == 570 ? nullptr : &before);
     if (GST_VIDEO_INFO_HEIGHT(&info) == 570) {
       renegotiated = true;
       EXPECT_EQ(GST_VIDEO_INFO_WIDTH(&info), 768);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "model/frame_stamp.h"
-#include "model/picture.h"
 #ifdef _WIN32
 #include "sim_control.h"
 #else
@@ -27,11 +26,15 @@ void PutWord(std::vector<uint8_t>& out, unsigned word) {
 }  // namespace
 
 Expected Render(uint32_t frame, int width, int height, int device) {
+  zelsim::PictureParams params{};
+  EXPECT_TRUE(zelsim::GetDevicePictureParams(device, &params));
+  return Render(frame, width, height, params);
+}
+
+Expected Render(uint32_t frame, int width, int height, const zelsim::PictureParams& params) {
   Expected e;
   e.width = width;
   e.height = height;
-  zelsim::PictureParams params{};
-  EXPECT_TRUE(zelsim::GetDevicePictureParams(device, &params));
   const size_t pixels = size_t(width) * height;
   e.samples.resize(zelsim::ExpectedPictureBytes(params));
   EXPECT_EQ(e.samples.size(), pixels * params.bytesPerSample);

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/picture.h"
+
 namespace zelcnv::testsupport {
 
 // One device frame's picture, top row first, rows packed: its samples as the simulator renders
@@ -19,6 +21,8 @@ struct Expected {
 
 // Device frame `frame` of the converter at `device`, with its present picture settings.
 Expected Render(uint32_t frame, int width, int height, int device = 0);
+// The same with picture settings read earlier (zelsim::GetDevicePictureParams).
+Expected Render(uint32_t frame, int width, int height, const zelsim::PictureParams& params);
 
 // The picture in the pixel layout of `bits` (rows packed, top first): grey, YUYV, BGR, BGRX, or
 // 16-bit channels holding each 8-bit value times 257 (the fourth opaque).
