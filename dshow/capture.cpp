@@ -11,6 +11,7 @@
 
 #include "ZelCnvSdk.h"
 #include "ZelCnvSdkEx.h"
+#include "converter_picture.h"
 #include "enumerators.h"
 
 namespace zelcnv::dshow {
@@ -296,9 +297,7 @@ STDMETHODIMP CapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* ca
   auto* c = reinterpret_cast<VIDEO_STREAM_CONFIG_CAPS*>(caps);
   std::memset(c, 0, sizeof *c);
   c->guid = f.info2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
-  c->VideoStandard = (standard == ZELCNV_VIDEO_625_LINE || standard == ZELCNV_VIDEO_625_LINE_WIDE)
-                         ? AnalogVideo_PAL_B
-                         : AnalogVideo_NTSC_M;
+  c->VideoStandard = adapters::Is625(standard) ? AnalogVideo_PAL_B : AnalogVideo_NTSC_M;
   c->InputSize = {f.width, f.height};
   c->MinCroppingSize = c->MaxCroppingSize = c->InputSize;
   c->CropGranularityX = c->CropGranularityY = 1;
@@ -695,9 +694,7 @@ STDMETHODIMP CaptureFilter::put_TVFormat(long format) {
 STDMETHODIMP CaptureFilter::get_TVFormat(long* format) {
   if (format == nullptr) return E_POINTER;
   const int standard = Standard();
-  *format = standard == ZELCNV_VIDEO_625_LINE || standard == ZELCNV_VIDEO_625_LINE_WIDE
-                ? AnalogVideo_PAL_B
-                : AnalogVideo_NTSC_M;
+  *format = adapters::Is625(standard) ? AnalogVideo_PAL_B : AnalogVideo_NTSC_M;
   return S_OK;
 }
 
@@ -710,7 +707,7 @@ STDMETHODIMP CaptureFilter::get_HorizontalLocked(long* locked) {
 STDMETHODIMP CaptureFilter::get_NumberOfLines(long* lines) {
   if (lines == nullptr) return E_POINTER;
   const int standard = Standard();
-  *lines = standard == ZELCNV_VIDEO_625_LINE || standard == ZELCNV_VIDEO_625_LINE_WIDE ? 625 : 525;
+  *lines = adapters::Is625(standard) ? 625 : 525;
   return S_OK;
 }
 

@@ -6,36 +6,17 @@
 #include <cstring>
 
 #include "ZelCnvSdk.h"
+#include "converter_picture.h"
 
 namespace zelcnv::dshow {
 
 namespace {
 
-struct Size {
-  int width, height;
-};
-// By sampling code: wide high-speed, wide low-speed, normal high-speed, normal low-speed.
-constexpr Size k525[4] = {{720, 470}, {720, 480}, {640, 470}, {640, 480}};
-constexpr Size k625[4] = {{720, 560}, {720, 570}, {768, 560}, {768, 570}};
-constexpr Size k625Wide = {860, 558};
 constexpr int kBits[] = {16, 24, 32, 8};
 
 // Y800: 8-bit luma, top row first.
 constexpr GUID kSubtypeY800 = {
     0x30303859, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
-
-Size SizeOf(int standard, int code) {
-  switch (standard) {
-    case ZELCNV_VIDEO_525_LINE:
-      return k525[code];
-    case ZELCNV_VIDEO_625_LINE:
-      return k625[code];
-    case ZELCNV_VIDEO_625_LINE_WIDE:
-      return k625Wide;
-    default:
-      return {0, 0};
-  }
-}
 
 const GUID& SubtypeOf(int bits) {
   switch (bits) {
@@ -73,7 +54,7 @@ std::vector<Format> FormatsOf(int standard, int preferred) {
     if (!seen && count < 4) codes[count++] = c;
   }
   for (int k = 0; k < count; ++k) {
-    const Size size = SizeOf(standard, codes[k]);
+    const adapters::PictureSize size = adapters::SizeFor(standard, codes[k]);
     if (size.width == 0) continue;
     bool duplicate = false;
     for (const Format& f : formats)
@@ -91,8 +72,7 @@ std::vector<Format> FormatsOf(int standard, int preferred) {
 }
 
 REFERENCE_TIME FramePeriod(int standard) {
-  const bool lines625 = standard == ZELCNV_VIDEO_625_LINE || standard == ZELCNV_VIDEO_625_LINE_WIDE;
-  return lines625 ? 400000 : 333667;
+  return adapters::Is625(standard) ? 400000 : 333667;
 }
 
 bool TopDown(int bits) {

@@ -8,13 +8,6 @@ namespace zelcnv::gst {
 
 namespace {
 
-// Picture sizes by sampling code (wide high-speed, wide low-speed, normal high-speed, normal
-// low-speed), from the converter's timing tables.
-constexpr PictureSize k525[kSamplingCodes] = {{720, 470}, {720, 480}, {640, 470}, {640, 480}};
-constexpr PictureSize k625[kSamplingCodes] = {{720, 560}, {720, 570}, {768, 560}, {768, 570}};
-// 625-line wide: one timing row whatever the sampling rate.
-constexpr PictureSize k625Wide = {860, 558};
-
 constexpr int kStandards[] = {ZELCNV_VIDEO_525_LINE, ZELCNV_VIDEO_625_LINE,
                               ZELCNV_VIDEO_625_LINE_WIDE};
 
@@ -45,24 +38,6 @@ void AddSize(GstCaps* caps, int standard, PictureSize size) {
 }
 
 }  // namespace
-
-PictureSize SizeFor(int standard, int samplingCode) {
-  if (samplingCode < 0 || samplingCode >= kSamplingCodes) return {};
-  switch (standard) {
-    case ZELCNV_VIDEO_525_LINE:
-      return k525[samplingCode];
-    case ZELCNV_VIDEO_625_LINE:
-      return k625[samplingCode];
-    case ZELCNV_VIDEO_625_LINE_WIDE:
-      return k625Wide;
-    default:
-      return {};
-  }
-}
-
-bool Is625(int standard) {
-  return standard == ZELCNV_VIDEO_625_LINE || standard == ZELCNV_VIDEO_625_LINE_WIDE;
-}
 
 GstClockTime FramePeriod(int standard) {
   return Is625(standard) ? GST_SECOND / 25 : gst_util_uint64_scale(GST_SECOND, 1001, 30000);

@@ -5,21 +5,15 @@
 #include <gst/gst.h>
 #include <gst/video/video.h>
 
+#include "converter_picture.h"
+
 namespace zelcnv::gst {
 
-inline constexpr int kSamplingCodes = 4;
+using adapters::Is625;
+using adapters::kSamplingCodes;
+using adapters::PictureSize;
+using adapters::SizeFor;
 
-struct PictureSize {
-  int width = 0;
-  int height = 0;
-};
-
-// The picture a sampling code (0..3) gives under a video standard (ZELCNV_VIDEO_*); zero for a
-// standard the converter cannot decode (525-line wide) or an unknown one.
-PictureSize SizeFor(int standard, int samplingCode);
-
-// 625-line standards run at 25 frames per second, the others at 30000/1001.
-bool Is625(int standard);
 GstClockTime FramePeriod(int standard);
 
 // The colour mode behind a video format, 0 for one the converter does not deliver.
